@@ -1,0 +1,19 @@
+#pragma once
+
+// The level scale: one spectrum bin as a double where smaller means stronger.
+
+namespace analysis {
+
+// With p = re² + im² (extended precision, rounded to double):
+// `decibel`: -10 × log10(p), an attenuation below magnitude 1, or exactly 999 when p is 0;
+// otherwise (1 - 10 × sqrt(p)) × 90.31: 0 at magnitude 0.1, 90.31 at magnitude 0.
+double BinLevel(double re, double im, bool decibel);
+
+// The stronger (smaller) of two levels: a reference to `a` if a < b, otherwise to `b`.
+const double &StrongerOf(const double &a, const double &b);
+
+// The magnitude recovered from a linear level: (1 - L × (1/90.31)) × 0.1, formed at extended
+// precision and rounded once to double. Zero power (level 90.31) gives exactly +0.
+double LevelToAmplitude(double linearLevel);
+
+} // namespace analysis

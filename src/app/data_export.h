@@ -1,0 +1,24 @@
+#pragma once
+
+// The two export files of a measurement: the processed frame (name.raw) and its spectrum
+// (name.spc), tab-separated text with a CR LF after every line on every platform and numbers
+// written with a decimal point whatever the process locale.
+
+#include <string>
+#include <string_view>
+
+#include "analysis/frame.h"
+
+// 4096 lines "%d\t%f": the index and the sample, widened to double.
+std::string FormatRawData(const analysis::TimeFrame &timeData);
+
+// 4096 lines "%f\t%f", one per bin j of the whole transform: the frequency j × sampleRate /
+// 4096, then with `decibel` the power in dB, 10 × log10(re² + im²) or -999 for zero power,
+// otherwise the amplitude sqrt(re² + im²) as recovered from the bin's linear level.
+std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, double sampleRate,
+                               bool decibel);
+
+// Creates or truncates the file `fileName` (in the file system's encoding) and writes `text`
+// to it byte for byte. True only when the file was opened, every byte was written and the file
+// was closed without error; the file is never left open.
+bool WriteExportFile(const std::string &fileName, std::string_view text);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QLineEdit>
+
+#include <functional>
+
+// A one-line edit box whose key handler sees every typed character first and may swallow it
+// (by setting it to 0), that refuses typed characters beyond a maximum length while text set
+// from code stays unlimited, and that reports the keyboard focus moving to another control.
+class EditBox : public QLineEdit {
+public:
+  explicit EditBox(QWidget *parent) : QLineEdit(parent) {}
+
+  // 0: no limit.
+  void SetMaxTypedLength(int length) { maxTypedLength = length; }
+
+  // Raised with the typed character; Enter arrives as 13.
+  std::function<void(char16_t &key)> OnKeyPress;
+  std::function<void()> OnExit;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override;
+  void focusOutEvent(QFocusEvent *event) override;
+
+private:
+  int maxTypedLength = 0;
+};

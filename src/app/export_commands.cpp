@@ -1,0 +1,72 @@
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+
+#include "app/data_export.h"
+#include "app/edit_box.h"
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+
+namespace {
+
+constexpr char16_t kEnter = 13;
+
+} // namespace
+
+void TForm1::SaveData(const QString &path) {
+  // Both texts come from the same frame, whatever a message box in between lets happen.
+  const std::string raw = FormatRawData(*TimeData);
+  const std::string spectrum =
+      FormatSpectrumData(*SpectrumData, SampleRate, CheckBox1->isChecked());
+  // A file counts as written only when every byte reached it and it closed cleanly.
+  const auto write = [this](const QString &name, const std::string &text) {
+    if (WriteExportFile(QFile::encodeName(name).toStdString(), text)) {
+      SetStatusText(QStringLiteral("File ") + name + QStringLiteral(" has written"));
+    } else {
+      ShowApplicationMessage(this, QStringLiteral("ファイルの書き込みに失敗しました"),
+                             QStringLiteral("File write error"));
+    }
+  };
+  write(path + QStringLiteral(".raw"), raw);
+  write(path + QStringLiteral(".spc"), spectrum);
+}
+
+void TForm1::A1Click() {
+  // A save waits for the frame in progress to be complete.
+  while (Busy) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+  SaveDialog1->setWindowTitle(QStringLiteral("データの保存"));
+  // The dialog itself accepts a name in a folder that does not exist: say so and ask again.
+  while (SaveDialog1->exec() == QDialog::Accepted) {
+    const QString name = SaveDialog1->selectedFiles().value(0);
+    const QString folder = QFileInfo(name).absolutePath();
+    if (QFileInfo(folder).isDir()) {
+      // Offered again by the next save.
+      SaveDialog1->selectFile(name);
+      SaveData(name);
+      return;
+    }
+    ShowApplicationMessage(SaveDialog1,
+                           folder + QStringLiteral("\nフォルダが見つかりません。"
+                                                   "フォルダ名を確認してください。"),
+                           SaveDialog1->windowTitle());
+  }
+}
+
+void TForm1::Edit2KeyPress(char16_t &key) {
+  if (key != kEnter) {
+    return;
+  }
+  key = 0;
+  const QString path = AppDir + Edit2->text() + QString::number(QuickSaveNumber);
+  ++QuickSaveNumber;
+  SaveData(path);
+}
+
+void TForm1::QuickSaveQ1Click() {
+  Edit2->setFocus(Qt::ShortcutFocusReason);
+}

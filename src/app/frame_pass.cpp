@@ -1,0 +1,70 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+
+#include "analysis/fft.h"
+#include "analysis/frame_scaling.h"
+#include "analysis/level.h"
+#include "analysis/tick_count.h"
+#include "app/image_control.h"
+#include "app/main_window.h"
+#include "app/radio_group.h"
+#include "display/layout.h"
+#include "display/raw_strip.h"
+#include "display/scales.h"
+#include "display/spectrum_plot.h"
+#include "sources/test_patterns.h"
+
+void TForm1::AcquireFrame() {
+  switch (RadioGroup1->ItemIndex()) {
+  case 1:
+    CopyWaveFrame();
+    break;
+  case 2:
+    sources::MakePattern(ComboBox1->currentIndex(), *TimeData, PatternParam);
+    break;
+  default:
+    // The data-acquisition board delivers nothing: the frame keeps what it holds.
+    break;
+  }
+}
+
+void TForm1::ProcessFrame() {
+  const std::uint32_t start = analysis::GetTickCount();
+  analysis::ScaleFrame(*TimeData, Gain, CheckBox2->isChecked());
+  analysis::ComputeFFT(*TimeData, *SpectrumData);
+  display::DrawRawStrip(*Screen, *TimeData);
+  Image1->CopyRect(*Screen, display::kRawStripRect);
+  DrawSpectrum();
+  const std::uint32_t end = analysis::GetTickCount();
+  Label6->setText(QString::number(analysis::ElapsedTicks(start, end)));
+}
+
+double TForm1::BinLevel(double re, double im) const {
+  return analysis::BinLevel(re, im, CheckBox1->isChecked());
+}
+
+void TForm1::DrawPlotFrame() {
+  display::DrawPlotFrame(*Screen, Palette);
+  CopyWholeSurface();
+}
+
+void TForm1::DrawSpectrum() {
+  display::DrawSpectrum(*Screen, Palette, *SpectrumData, ViewOffset, BinsPerColumn(),
+                        CheckBox1->isChecked());
+  Image1->CopyRect(*Screen, display::kSpectrumCopyRect);
+}
+
+void TForm1::DrawLevelScale() {
+  display::DrawLevelScale(*Screen, Palette, CheckBox1->isChecked());
+  CopyWholeSurface();
+}
+
+void TForm1::DrawFrequencyAxis() {
+  display::DrawFrequencyAxis(*Screen, Palette, BinsPerColumn(), ViewOffset, FrameTime);
+  CopyWholeSurface();
+}
+
+void TForm1::CopyWholeSurface() {
+  Image1->CopyRect(*Screen, display::kWholeSurface);
+}

@@ -1,0 +1,275 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "analysis/fft.h"
+#include "app/app_icon.h"
+#include "app/edit_box.h"
+#include "app/image_control.h"
+#include "app/message_boxes.h"
+#include "app/radio_group.h"
+#include "app/scroll_bar.h"
+#include "display/layout.h"
+
+namespace {
+
+// The window frame of the system the layout was designed on adds 8 pixels to the width and
+// 46 to the height (caption, menu bar and borders) around the 520 x 384 client area; here the
+// window system draws the frame and the menu bar is part of the window.
+constexpr int kFrameExtraWidth = 8;
+constexpr int kFrameExtraHeight = 46;
+constexpr int kStatusBarHeight = 19;
+
+const QStringList kGainItems = {"0.1", "0.2", "0.5", "1.0", "2", "5", "10", "20", "50", "100"};
+
+QLabel *MakeLabel(const QString &text, QWidget *parent, int left, int top, int width, int height) {
+  auto *label = new QLabel(text, parent);
+  label->setGeometry(left, top, std::max(width, label->sizeHint().width()), height);
+  return label;
+}
+
+} // namespace
+
+TForm1::TForm1() {
+  setWindowTitle(QStringLiteral("FFT"));
+  setWindowIcon(QPixmap::fromImage(AppIconImage()));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  CreateControls();
+  CreateMenus();
+  SetTabOrder();
+
+  AppDir.clear();
+  TimeData = std::make_unique<analysis::TimeFrame>();
+  SpectrumData = std::make_unique<analysis::SpectrumFrame>();
+  ViewOffset = 0;
+  Running = false;
+  Busy = false;
+  analysis::BuildBitReverseTable();
+  analysis::BuildTwiddleTables();
+
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  FormDestroy();
+}
+
+void TForm1::CreateControls() {
+  auto *client = new QWidget(this);
+  client->setFixedSize(520, 384 - kStatusBarHeight);
+  setCentralWidget(client);
+
+  Image1 = new ImageControl(client);
+  Image1->setGeometry(8, 0, 320, 240);
+  Image1->OnMouseMove = [this](int x, int y) { Image1MouseMove(x, y); };
+
+  RadioGroup1 = new RadioGroup(QStringLiteral("入力ソース(&I)"), client);
+  RadioGroup1->setGeometry(336, 8, 161, 73);
+  RadioGroup1->SetItems({"NI-DAQ", "Wave audio input", QStringLiteral("テストパターン")});
+  RadioGroup1->SetItemIndex(2);
+  RadioGroup1->OnClick = [this] { RadioGroup1Click(); };
+
+  ComboBox1 = new QComboBox(client);
+  ComboBox1->setGeometry(336, 104, 177, 20);
+  connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
+  Label4 = MakeLabel(QStringLiteral("詳細設定(&D)"), client, 336, 88, 64, 12);
+  Label4->setBuddy(ComboBox1);
+
+  Edit1 = new EditBox(client);
+  Edit1->setGeometry(424, 152, 65, 20);
+  Edit1->setText(QStringLiteral("44100"));
+  Edit1->SetMaxTypedLength(6);
+  Edit1->OnKeyPress = [this](char16_t &key) { Edit1KeyPress(key); };
+  Edit1->OnExit = [this] { Edit1Exit(); };
+  Label2 = MakeLabel(QStringLiteral("サンプリング周波数(&P)"), client, 336, 136, 114, 12);
+  Label2->setBuddy(Edit1);
+  Label3 = MakeLabel(QStringLiteral("Hz"), client, 496, 160, 13, 12);
+
+  ComboBox2 = new QComboBox(client);
+  ComboBox2->setGeometry(448, 224, 65, 20);
+  ComboBox2->addItems(kGainItems);
+  ComboBox2->setCurrentIndex(3);
+  connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(); });
+  Label9 = MakeLabel(QStringLiteral("計算ゲイン(&G)"), client, 360, 228, 72, 12);
+  Label9->setBuddy(ComboBox2);
+
+  ScrollBar1 = new ScrollBar(client);
+  ScrollBar1->setGeometry(16, 248, 288, 16);
+  ScrollBar1->setFocusPolicy(Qt::StrongFocus);
+  ScrollBar1->setRange(0, 2048);
+  ScrollBar1->SetPageSize(512);
+  ScrollBar1->setSingleStep(1);
+  ScrollBar1->SetLargeChange(64);
+  ScrollBar1->setValue(0);
+  connect(ScrollBar1, &QScrollBar::valueChanged, this, [this] { ScrollBar1Change(); });
+  Label1 = MakeLabel(QStringLiteral("← 表示範囲"), client, 312, 248, 64, 12);
+
+  Button1 = new QPushButton(QStringLiteral("ワンショット(&O)"), client);
+  Button1->setGeometry(8, 272, 75, 25);
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  Button2 = new QPushButton(QStringLiteral("連続FFT(&T)"), client);
+  Button2->setGeometry(96, 272, 75, 25);
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+  RadioGroup2 = new RadioGroup(QStringLiteral("表示範囲(&V)"), client);
+  RadioGroup2->setGeometry(200, 272, 145, 81);
+  RadioGroup2->SetItems({QStringLiteral("(&8) もっとも拡大"), QStringLiteral("(&4) 1/4"),
+                         QStringLiteral("(&2) 1/2"), QStringLiteral("(&1) 周波数全域表示")});
+  RadioGroup2->SetItemIndex(0);
+  RadioGroup2->OnClick = [this] { RadioGroup2Click(); };
+
+  CheckBox1 = new QCheckBox(QStringLiteral("dB表示(&L)"), client);
+  CheckBox1->setGeometry(368, 272, 81, 17);
+  CheckBox1->setChecked(true);
+  connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+  CheckBox2 = new QCheckBox(QStringLiteral("窓関数(&W)"), client);
+  CheckBox2->setGeometry(368, 288, 97, 17);
+
+  Label7 = MakeLabel(QStringLiteral("更新時間"), client, 48, 320, 48, 12);
+  Label6 = MakeLabel(QString(), client, 64, 336, 33, 12);
+  Label8 = MakeLabel(QStringLiteral("[ms]"), client, 112, 336, 23, 12);
+
+  Edit2 = new EditBox(client);
+  Edit2->setGeometry(376, 332, 129, 20);
+  Edit2->setText(QStringLiteral("Filename"));
+  Edit2->OnKeyPress = [this](char16_t &key) { Edit2KeyPress(key); };
+  Label5 = MakeLabel(QStringLiteral("QuickSave(&Q)"), client, 352, 320, 70, 12);
+  Label5->setBuddy(Edit2);
+
+  auto *bar = new QStatusBar(this);
+  bar->setSizeGripEnabled(false);
+  bar->setFixedHeight(kStatusBarHeight);
+  StatusBar1 = new QLabel(bar);
+  bar->addPermanentWidget(StatusBar1, 1);
+  setStatusBar(bar);
+
+  SaveDialog1 = new QFileDialog(this);
+  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1->setFileMode(QFileDialog::AnyFile);
+  SaveDialog1->setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog);
+  SaveDialog1->setSizeGripEnabled(true);
+}
+
+void TForm1::CreateMenus() {
+  File1 = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  CDPLAYERC1 =
+      File1->addAction(QStringLiteral("CD PLAYER(&C)"), this, [this] { CDPLAYERC1Click(); });
+  EmptyItem = File1->addAction(QString());
+  QuickSaveQ1 =
+      File1->addAction(QStringLiteral("QuickSave(&Q)"), this, [this] { QuickSaveQ1Click(); });
+  A1 = File1->addAction(QStringLiteral("すべて保存(&A)"), this, [this] { A1Click(); });
+  N2 = File1->addSeparator();
+  Exit1 = File1->addAction(QStringLiteral("終了(&X)"), this, [this] { Exit1Click(); });
+
+  S2 = menuBar()->addMenu(QStringLiteral("設定(&S)"));
+  I1 = S2->addAction(QStringLiteral("入力ソース(&I)"), this, [this] { I1Click(); });
+  D1 = S2->addAction(QStringLiteral("入力の詳細(&D)"), this, [this] { D1Click(); });
+  S3 = S2->addAction(QStringLiteral("サンプリング周波数(&S)"), this, [this] { S3Click(); });
+  NIDAQN1 = S2->addAction(QStringLiteral("NI-DAQの設定(&N)"), this, [this] { NIDAQN1Click(); });
+  M1 = S2->addAction(QStringLiteral("マルチメディア(&M)"), this, [this] { M1Click(); });
+
+  Help1 = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+  About1 =
+      Help1->addAction(QStringLiteral("このソフトについて(&A)"), this, [this] { About1Click(); });
+}
+
+void TForm1::SetTabOrder() {
+  // A radio group takes its place in the order with all its items; Tab stops at the selected
+  // one.
+  const QList<QWidget *> order =
+      RadioGroup1->Items() + QList<QWidget *>{ComboBox1, Edit1, Button1, Button2} +
+      RadioGroup2->Items() + QList<QWidget *>{ComboBox2, CheckBox1, CheckBox2, ScrollBar1, Edit2};
+  for (qsizetype i = 0; i + 1 < order.size(); ++i) {
+    QWidget::setTabOrder(order[i], order[i + 1]);
+  }
+  for (QWidget *idle : {static_cast<QWidget *>(Image1), static_cast<QWidget *>(StatusBar1)}) {
+    idle->setFocusPolicy(Qt::NoFocus);
+  }
+}
+
+void TForm1::FormCreate() {
+  AppDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  QuickSaveNumber = 1;
+  SaveDialog1->setDirectory(AppDir);
+  FixedWidth = 528;
+  FixedHeight = 430;
+  FormResize();
+  move(0, 0);
+  SampleRate = 44100;
+  UpdateFrameTime();
+  ShowSampleRate();
+  Screen = std::make_unique<display::Canvas>(display::kScreenWidth, display::kScreenHeight);
+  ComboBox2->setCurrentIndex(3);
+  Gain = 1.0;
+  ScrollBar1->SetLargeChange(ScrollBar1->PageSize() / 8);
+  Palette = display::BuildPalette();
+  DrawLevelScale();
+  DrawFrequencyAxis();
+  CreateWaveBuffers();
+  RadioGroup1->SetItems({"NI-DAQ", "Wave audio input", QStringLiteral("テストパターン")});
+  RadioGroup1->SetItemIndex(2);
+  Button1Click();
+}
+
+void TForm1::FormResize() {
+  if (FixedWidth == 0) {
+    return;
+  }
+  const int menuHeight = menuBar()->sizeHint().height();
+  setFixedSize(FixedWidth - kFrameExtraWidth, FixedHeight - kFrameExtraHeight + menuHeight);
+}
+
+void TForm1::resizeEvent(QResizeEvent *event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void TForm1::UpdateFrameTime() {
+  FrameTime = SampleRate == 0.0 ? 1.0 : 4096 / SampleRate;
+}
+
+void TForm1::closeEvent(QCloseEvent *event) {
+  bool canClose = true;
+  FormCloseQuery(canClose);
+  if (canClose) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TForm1::FormCloseQuery(bool &canClose) {
+  if (!Running) {
+    return;
+  }
+  if (AskYesNo(this, QStringLiteral("終了しますか"), QStringLiteral("Vireo"))) {
+    canClose = true;
+    Running = false;
+  } else {
+    canClose = false;
+  }
+}
+
+void TForm1::FormDestroy() {
+  // The controls outlive this step; none of their handlers may reach the freed state.
+  Edit1->OnExit = nullptr;
+  Image1->OnMouseMove = nullptr;
+  CloseWaveInput();
+  FreeWaveBuffers();
+  TimeData.reset();
+  SpectrumData.reset();
+  Screen.reset();
+}
+
+void TForm1::SetStatusText(const QString &text) {
+  StatusBar1->setText(text);
+}

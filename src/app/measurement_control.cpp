@@ -1,0 +1,216 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+
+#include <optional>
+
+#include "app/edit_box.h"
+#include "app/image_control.h"
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "app/radio_group.h"
+#include "app/sample_rate_text.h"
+#include "app/scroll_bar.h"
+#include "sources/test_patterns.h"
+
+namespace {
+
+constexpr char16_t kEnter = 13;
+constexpr int kInitialPatternParam = 4000;
+constexpr int kScrollMaximum = 2048;
+
+const QString kContinuousCaption = QStringLiteral("連続FFT(&T)");
+const QString kStopCaption = QStringLiteral("停止(&T)");
+
+constexpr double kGains[] = {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0};
+constexpr int kPageSizes[] = {256, 512, 1024, 2048};
+
+QStringList ChannelItems() {
+  QStringList items;
+  for (int channel = 0; channel < 16; ++channel) {
+    items << QStringLiteral("Analog input Ch.%1").arg(channel);
+  }
+  return items;
+}
+
+const QStringList kRateItems = {"44.1kHz-16bit", "22.05kHz-16bit", "11.025kHz-16bit",
+                                QStringLiteral("任意周波数-16bit")};
+
+const QStringList kPatternItems = {QStringLiteral("常にゼロ"),
+                                   QStringLiteral("正弦波"),
+                                   QStringLiteral("正弦波(周波数が整数倍でない)"),
+                                   QStringLiteral("正弦波の半波整流"),
+                                   QStringLiteral("正弦波の全波整流"),
+                                   QStringLiteral("矩形波(デューティーが変わる)"),
+                                   QStringLiteral("インパルス列"),
+                                   QStringLiteral("ノイズ(乱数)")};
+
+void FillList(QComboBox *box, const QStringList &items, int selected) {
+  box->clear();
+  box->addItems(items);
+  box->setCurrentIndex(selected);
+}
+
+} // namespace
+
+void TForm1::Button1Click() {
+  if (Running) {
+    Running = false;
+    return;
+  }
+  DrawPlotFrame();
+  DrawLevelScale();
+  DrawFrequencyAxis();
+  OpenWaveInput();
+  Busy = true;
+  AcquireFrame();
+  ProcessFrame();
+  Busy = false;
+  Button2->setText(kContinuousCaption);
+  Image1->repaint();
+  sources::StepPatternParam(PatternParam);
+}
+
+void TForm1::Button2Click() {
+  if (Running) {
+    Running = false;
+    return;
+  }
+  Button2->setText(kStopCaption);
+  DrawPlotFrame();
+  DrawLevelScale();
+  DrawFrequencyAxis();
+  OpenWaveInput();
+  Running = true;
+  while (Running) {
+    Busy = true;
+    AcquireFrame();
+    ProcessFrame();
+    Busy = false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    sources::StepPatternParam(PatternParam);
+  }
+  Button2->setText(kContinuousCaption);
+  Running = false;
+}
+
+void TForm1::RadioGroup1Click() {
+  switch (RadioGroup1->ItemIndex()) {
+  case 0:
+    FillList(ComboBox1, ChannelItems(), 0);
+    break;
+  case 1:
+    FillList(ComboBox1, kRateItems, 0);
+    OpenWaveInput();
+    break;
+  case 2:
+    FillList(ComboBox1, kPatternItems, 1);
+    break;
+  default:
+    break;
+  }
+  PatternParam = kInitialPatternParam;
+}
+
+void TForm1::ComboBox1Change() {
+  if (RadioGroup1->ItemIndex() == 1) {
+    OpenWaveInput();
+  }
+  PatternParam = kInitialPatternParam;
+  DrawFrequencyAxis();
+}
+
+void TForm1::Edit1KeyPress(char16_t &key) {
+  if (key != kEnter) {
+    return;
+  }
+  if (const std::optional<double> rate = ParseSampleRate(Edit1->text())) {
+    SampleRate = *rate;
+  } else {
+    ShowOwnerlessMessage(QStringLiteral("無効な数値が入力されました"),
+                         QStringLiteral("Input error"));
+    ShowSampleRate();
+  }
+  if (RadioGroup1->ItemIndex() == 1) {
+    OpenWaveInput();
+  }
+  key = 0;
+  UpdateFrameTime();
+  DrawFrequencyAxis();
+}
+
+void TForm1::Edit1Exit() {
+  char16_t key = kEnter;
+  Edit1KeyPress(key);
+}
+
+void TForm1::ShowSampleRate() {
+  Edit1->setText(FormatSampleRate(SampleRate));
+}
+
+void TForm1::ComboBox2Change() {
+  const int index = ComboBox2->currentIndex();
+  if (index >= 0 && index < static_cast<int>(std::size(kGains))) {
+    Gain = kGains[index];
+  }
+}
+
+void TForm1::RadioGroup2Click() {
+  const int index = RadioGroup2->ItemIndex();
+  if (index >= 0 && index < static_cast<int>(std::size(kPageSizes))) {
+    ScrollBar1->SetPageSize(kPageSizes[index]);
+  }
+  ScrollBar1->SetLargeChange(ScrollBar1->maximum() / 8);
+  ViewOffset = ScrollBar1->value();
+  if (ViewOffset + ScrollBar1->PageSize() >= kScrollMaximum) {
+    ScrollBar1->setValue(kScrollMaximum - ScrollBar1->PageSize());
+  }
+  DrawFrequencyAxis();
+  DrawSpectrum();
+}
+
+void TForm1::ScrollBar1Change() {
+  ViewOffset = ScrollBar1->value();
+  if (ViewOffset + ScrollBar1->PageSize() >= kScrollMaximum) {
+    ScrollBar1->setValue(kScrollMaximum - ScrollBar1->PageSize());
+  }
+  DrawFrequencyAxis();
+  DrawSpectrum();
+}
+
+void TForm1::CheckBox1Click() {
+  DrawLevelScale();
+  DrawSpectrum();
+}
+
+int TForm1::BinsPerColumn() const {
+  switch (RadioGroup2->ItemIndex()) {
+  case 1:
+    return 2;
+  case 2:
+    return 4;
+  case 3:
+    return 8;
+  default:
+    return 1;
+  }
+}
+
+void TForm1::I1Click() {
+  RadioGroup1->FocusSelected();
+}
+
+void TForm1::D1Click() {
+  ComboBox1->setFocus();
+}
+
+void TForm1::S3Click() {
+  Edit1->setFocus();
+}
+
+void TForm1::NIDAQN1Click() {}
+
+void TForm1::Exit1Click() {
+  close();
+}

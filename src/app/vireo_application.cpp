@@ -1,0 +1,40 @@
+#include "app/vireo_application.h"
+
+#include <QFont>
+#include <QMessageBox>
+
+#include <clocale>
+#include <exception>
+
+VireoApplication::VireoApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  // The application object set the locale from the environment; numbers in texts and files
+  // always use a decimal point.
+  std::setlocale(LC_NUMERIC, "C");
+  setApplicationName(QStringLiteral("Vireo"));
+  setApplicationDisplayName(QStringLiteral("Vireo"));
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPixelSize(12);
+  setFont(font);
+}
+
+bool VireoApplication::notify(QObject *receiver, QEvent *event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception &error) {
+    ShowError(error.what());
+  }
+  return false;
+}
+
+int VireoApplication::Run(const std::function<int()> &body) {
+  try {
+    body();
+  } catch (const std::exception &error) {
+    ShowError(error.what());
+  }
+  return 0;
+}
+
+void VireoApplication::ShowError(const char *text) {
+  QMessageBox::critical(nullptr, applicationDisplayName(), QString::fromLocal8Bit(text));
+}

@@ -1,0 +1,125 @@
+#include "display/canvas.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QString>
+
+#include <algorithm>
+
+namespace display {
+
+namespace {
+
+constexpr int kDotsPerMeterAt96Dpi = 3780; // 96 / 0.0254, rounded
+
+// Point size to pixel size at 96 dpi, truncated to whole pixels (8 points give 10 pixels).
+int PixelSizeFor(int points) {
+  return std::max(1, (points * 96) / 72);
+}
+
+QColor ToQColor(Color color) {
+  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                static_cast<int>((color >> 16) & 0xFF));
+}
+
+// Letters, digits and the percent sign: the tallest of these sets the top of every text cell.
+constexpr char kCellGlyphs[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789%";
+
+QFont TextFont(int points) {
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(PixelSizeFor(points));
+  font.setHintingPreference(QFont::PreferFullHinting);
+  font.setStyleStrategy(QFont::NoAntialias);
+  return font;
+}
+
+} // namespace
+
+Canvas::Canvas(int width, int height)
+    : image_(std::max(width, 0), std::max(height, 0), QImage::Format_RGB888) {
+  image_.setDotsPerMeterX(kDotsPerMeterAt96Dpi);
+  image_.setDotsPerMeterY(kDotsPerMeterAt96Dpi);
+  SetFontSize(8);
+  SetBrushColor(0x000000);
+  FillRect({0, 0, Width(), Height()});
+}
+
+void Canvas::Put(int x, int y, Color color) {
+  uchar *pixel = image_.scanLine(y) + 3 * x;
+  pixel[0] = static_cast<uchar>(color & 0xFF);
+  pixel[1] = static_cast<uchar>((color >> 8) & 0xFF);
+  pixel[2] = static_cast<uchar>((color >> 16) & 0xFF);
+}
+
+void Canvas::FillRect(Rect rect) {
+  const int left = std::max(rect.left, 0);
+  const int right = std::min(rect.right, Width());
+  const int top = std::max(rect.top, 0);
+  const int bottom = std::min(rect.bottom, Height());
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) {
+      Put(x, y, brush_);
+    }
+  }
+}
+
+void Canvas::Rectangle(Rect rect) {
+  if (rect.right <= rect.left || rect.bottom <= rect.top) {
+    return;
+  }
+  FillRect({rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1});
+  for (int x = rect.left; x < rect.right; ++x) {
+    SetPixel(x, rect.top, pen_);
+    SetPixel(x, rect.bottom - 1, pen_);
+  }
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    SetPixel(rect.left, y, pen_);
+    SetPixel(rect.right - 1, y, pen_);
+  }
+}
+
+void Canvas::VerticalLine(int x, int y0, int y1) {
+  if (x < 0 || x >= Width()) {
+    return;
+  }
+  // Pixels y0 .. y1 - 1 going down, or y1 + 1 .. y0 going up.
+  const int first = y0 <= y1 ? y0 : y1 + 1;
+  const int last = y0 <= y1 ? y1 - 1 : y0;
+  for (int y = std::max(first, 0); y <= std::min(last, Height() - 1); ++y) {
+    Put(x, y, pen_);
+  }
+}
+
+void Canvas::SetPixel(int x, int y, Color color) {
+  if (Contains(x, y)) {
+    Put(x, y, color);
+  }
+}
+
+void Canvas::TextOut(int x, int y, std::string_view text) {
+  const QFont font = TextFont(fontSize_);
+  const QFontMetrics metrics(font);
+  const QString string = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  // The cell starts at the top of the tallest glyph rather than at the font's ascent, so that
+  // lines 8 pixels apart (the raw-data and info texts) overwrite no more of each other than
+  // descenders.
+  const int aboveBaseline = -metrics.tightBoundingRect(QString::fromLatin1(kCellGlyphs)).top();
+  FillRect({x, y, x + metrics.horizontalAdvance(string), y + aboveBaseline + metrics.descent()});
+  QPainter painter(&image_);
+  painter.setFont(font);
+  painter.setPen(ToQColor(font_));
+  painter.setBackgroundMode(Qt::TransparentMode);
+  painter.drawText(x, y + aboveBaseline, string);
+}
+
+Color Canvas::Pixel(int x, int y) const {
+  if (!Contains(x, y)) {
+    return 0;
+  }
+  const uchar *pixel = image_.constScanLine(y) + 3 * x;
+  return static_cast<Color>(pixel[0]) | static_cast<Color>(pixel[1]) << 8 |
+         static_cast<Color>(pixel[2]) << 16;
+}
+
+} // namespace display

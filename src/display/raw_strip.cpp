@@ -1,0 +1,49 @@
+#include "display/raw_strip.h"
+
+#include "display/layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace display {
+
+namespace {
+
+constexpr int kSaturation = 15;
+constexpr int kSampleStep = analysis::kFrameLength / kRawColumns;
+
+} // namespace
+
+int RawColumnValue(float sample) {
+  const long double value = static_cast<long double>(sample) * 16 * 4096 * 0.5L;
+  if (std::isnan(value)) {
+    return 0;
+  }
+  return static_cast<int>(std::clamp(value, -16.0L, 16.0L));
+}
+
+void DrawRawColumn(Canvas &canvas, int x, int value) {
+  if (value <= -kSaturation) {
+    canvas.VerticalLine(x, kRawCentreBelow, kRawCentreBelow + kSaturation);
+  } else if (value < 0) {
+    canvas.VerticalLine(x, kRawCentreBelow, kRawCentreBelow - value);
+  } else if (value == 0) {
+    canvas.SetPixel(x, kRawCentreAbove, kZeroGrey);
+    canvas.SetPixel(x, kRawCentreBelow, kZeroGrey);
+  } else if (value < kSaturation) {
+    canvas.VerticalLine(x, kRawCentreAbove, kRawCentreBelow - value);
+  } else {
+    canvas.VerticalLine(x, kRawCentreAbove - kSaturation, kRawCentreAbove);
+  }
+}
+
+void DrawRawStrip(Canvas &canvas, const analysis::TimeFrame &samples) {
+  canvas.SetBrushColor(kBlack);
+  canvas.FillRect(kRawStripRect);
+  canvas.SetPenColor(kWhite);
+  for (int k = 0; k < kRawColumns; ++k) {
+    DrawRawColumn(canvas, kRawStripLeft + k, RawColumnValue(samples[kSampleStep * k]));
+  }
+}
+
+} // namespace display

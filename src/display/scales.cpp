@@ -1,0 +1,111 @@
+#include "display/scales.h"
+
+#include "display/layout.h"
+#include "display/number_format.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace display {
+
+namespace {
+
+constexpr int kFontPoints = 8;
+constexpr int kDecibelLabels = 10;
+constexpr int kPercentLabels = 11;
+constexpr int kLastAxisLabel = 10;
+
+std::string FormatInt(const char *format, int value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+// x of tick i and left edge of label i: truncate(25.6 * i + 17) and truncate(25.6 * i + 8).
+int TickX(int i) {
+  return 256 * i / 10 + kPlotLeft;
+}
+int AxisLabelX(int i) {
+  return 256 * i / 10 + 8;
+}
+
+} // namespace
+
+std::vector<LevelLabel> LevelLabels(bool decibel) {
+  std::vector<LevelLabel> labels;
+  if (decibel) {
+    for (int i = 0; i < kDecibelLabels; ++i) {
+      labels.push_back({FormatInt("%ddB", -10 * i), 14 * i + 5, 126 - 14 * i});
+    }
+  } else {
+    for (int i = 0; i < kPercentLabels; ++i) {
+      // Entry truncate(12.7 * i) with the factor a hair below 12.7 (i = 10 takes 126, not 127);
+      // row truncate((10 - i) * 12.8 + 5) with the factor a hair above 12.8.
+      const int entry = std::max(0, (127 * i + 9) / 10 - 1);
+      labels.push_back({FormatInt("%d%%", i), (10 - i) * 128 / 10 + 5, entry});
+    }
+  }
+  return labels;
+}
+
+void DrawLevelScale(Canvas &canvas, const Palette &palette, bool decibel) {
+  canvas.SetFontSize(kFontPoints);
+  canvas.SetPenColor(kBlack);
+  canvas.Rectangle(kLegendRect);
+  canvas.SetBrushColor(kBlack);
+  for (const LevelLabel &label : LevelLabels(decibel)) {
+    canvas.SetFontColor(palette[label.paletteEntry]);
+    canvas.TextOut(kLevelLabelX, label.top, label.text);
+  }
+}
+
+std::string AxisLabel(int i, int binsPerColumn, int viewOffset, double frameTime) {
+  const double step = 256 / frameTime;
+  const long double value =
+      static_cast<long double>(i) * step * static_cast<long double>(0.1) * binsPerColumn +
+      static_cast<long double>(viewOffset) / frameTime;
+  return FormatFixed(static_cast<double>(value), 0);
+}
+
+std::string MaxFrequencyLabel(double frameTime) {
+  return FormatFixed(static_cast<double>(2048 / static_cast<long double>(frameTime)), 0);
+}
+
+std::string FrameTimeLabel(double frameTime) {
+  return FormatFixed(frameTime, 3);
+}
+
+void DrawFrequencyAxis(Canvas &canvas, const Palette &palette, int binsPerColumn, int viewOffset,
+                       double frameTime) {
+  canvas.SetBrushColor(kBlack);
+  canvas.FillRect(kInfoPanelRect);
+  canvas.FillRect(kAxisRowRect);
+  canvas.SetPenColor(kWhite);
+  canvas.SetFontColor(kWhite);
+  for (int i = 0; i <= kLastAxisLabel; i += 2) {
+    canvas.VerticalLine(TickX(i), kTickBottom, kTickTop);
+    canvas.SetFontSize(kFontPoints);
+    canvas.SetBrushColor(kBlack);
+    canvas.TextOut(AxisLabelX(i), kAxisLabelY, AxisLabel(i, binsPerColumn, viewOffset, frameTime));
+  }
+  canvas.TextOut(kAxisUnitX, kAxisLabelY, "Hz");
+
+  canvas.TextOut(kInfoX, 152, "Max");
+  canvas.TextOut(kInfoX, 160, MaxFrequencyLabel(frameTime));
+  canvas.TextOut(kInfoUnitX, 168, "Hz");
+
+  canvas.SetFontSize(kFontPoints);
+  canvas.SetBrushColor(kBlack);
+  canvas.FillRect(kRawDataAreaRect);
+  canvas.SetPenColor(palette[kRawStripFrameEntry]);
+  canvas.Rectangle(kRawStripFrameRect);
+  canvas.SetFontColor(palette[kRawTextEntry]);
+  canvas.SetBrushColor(kBlack);
+  canvas.TextOut(0, 152, "Raw");
+  canvas.TextOut(0, 160, "Data");
+  canvas.TextOut(16, 178, "0");
+  canvas.TextOut(kInfoX, 182, FrameTimeLabel(frameTime));
+  canvas.TextOut(kInfoX, 190, "sec");
+}
+
+} // namespace display

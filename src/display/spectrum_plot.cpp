@@ -1,0 +1,76 @@
+#include "display/spectrum_plot.h"
+
+#include "analysis/level.h"
+#include "display/layout.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+
+namespace display {
+
+namespace {
+
+constexpr int kFullBar = 127; // from this height on a bar fills the whole plot height
+constexpr int kMaxBinsPerColumn = 8;
+constexpr long double kHeightLimit = 1.0e6L;
+
+} // namespace
+
+void DrawPlotFrame(Canvas &canvas, const Palette &palette) {
+  canvas.SetPenColor(palette[kPlotFrameEntry]);
+  canvas.Rectangle(kPlotFrameRect);
+  canvas.SetBrushColor(kBlack);
+  canvas.SetFontColor(kWhite);
+  canvas.TextOut(kTitleX, kTitleY, "Spectrum data - 4096point complex FFT");
+  canvas.TextOut(kBannerX, kBannerY, "Vireo " VIREO_VERSION " - real-time spectrum analyser");
+}
+
+int ColumnHeight(double level) {
+  const long double height = 128.0L - static_cast<long double>(1.4) * level;
+  if (std::isnan(height)) {
+    return -1;
+  }
+  return static_cast<int>(std::clamp(height, -kHeightLimit, kHeightLimit));
+}
+
+void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h) {
+  if (h < 0) {
+    return;
+  }
+  if (h >= kFullBar) {
+    canvas.SetPenColor(palette[kFullBar]);
+    canvas.VerticalLine(x, kPlotTop, kPlotBottom);
+  } else {
+    canvas.SetPenColor(palette[h]);
+    canvas.VerticalLine(x, kPlotBottom - h, kPlotBottom);
+  }
+}
+
+void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::SpectrumFrame &spectrum,
+                  int viewOffset, int binsPerColumn, bool decibel) {
+  canvas.SetBrushColor(kPlotGrey);
+  canvas.FillRect(kPlotAreaRect);
+
+  const int z = static_cast<int>(
+      std::bit_floor(static_cast<unsigned>(std::clamp(binsPerColumn, 1, kMaxBinsPerColumn))));
+  const int first = std::clamp(viewOffset, 0, analysis::kFrameLength - kPlotColumns * z);
+
+  std::array<double, kMaxBinsPerColumn> levels{};
+  for (int c = 0; c < kPlotColumns; ++c) {
+    for (int i = 0; i < z; ++i) {
+      const int bin = first + z * c + i;
+      levels[i] = analysis::BinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
+    }
+    // Balanced tree of pairs: (0,1) (2,3) ... first, then the pairs of those results.
+    for (int width = z; width > 1; width /= 2) {
+      for (int i = 0; i < width / 2; ++i) {
+        levels[i] = analysis::StrongerOf(levels[2 * i], levels[2 * i + 1]);
+      }
+    }
+    DrawSpectrumColumn(canvas, palette, kPlotLeft + c, ColumnHeight(levels[0]));
+  }
+}
+
+} // namespace display

@@ -1,0 +1,32 @@
+// The plot frame with its title and banner, and the spectrum bars inside it.
+#pragma once
+
+#include "analysis/frame.h"
+#include "display/canvas.h"
+#include "display/palette.h"
+
+namespace display {
+
+// Outlines the plot frame in palette entry 1 (its inside takes the brush colour left by the
+// previous drawing), then writes the title and the banner line white on black. Leaves the
+// brush black and the font white.
+void DrawPlotFrame(Canvas &canvas, const Palette &palette);
+
+// Bar height truncate(128 - 1.4 * level): 128 for level 0, -1270 for the zero-power level 999.
+// Never overflows: a NaN level gives -1 (no bar), huge levels are held within +-10^6.
+int ColumnHeight(double level);
+
+// One bar of height h standing on row 136 at column x: nothing for h < 0, h pixels in
+// palette[h] for 0 <= h <= 126, the full 128 pixels in palette[127] for h >= 127.
+// Sets the pen colour when it draws.
+void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h);
+
+// Fills the plot area grey (the brush stays grey) and draws 256 bars from the bins
+// viewOffset ... viewOffset + 256 * binsPerColumn - 1; each bar shows the strongest of its
+// binsPerColumn bins. binsPerColumn is 1, 2, 4 or 8 (other values are brought to the nearest
+// of these below, at least 1); viewOffset is held within the spectrum, so no bin past 4095
+// is read.
+void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::SpectrumFrame &spectrum,
+                  int viewOffset, int binsPerColumn, bool decibel);
+
+} // namespace display

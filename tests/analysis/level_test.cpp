@@ -1,0 +1,63 @@
+#include "analysis/level.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace analysis {
+namespace {
+
+TEST(BinLevelTest, DecibelModeIsAttenuationBelowMagnitudeOne) {
+  EXPECT_EQ(BinLevel(1.0, 0.0, true), 0.0);
+  EXPECT_EQ(BinLevel(0.0, -1.0, true), 0.0);
+  EXPECT_NEAR(BinLevel(0.1f, 0.0, true), 20.0, 1e-6);
+  EXPECT_NEAR(BinLevel(3.0, 4.0, true), -13.979400086720377, 1e-12);
+  EXPECT_NEAR(BinLevel(-0.5, 0.0, true), 6.020599913279624, 1e-12);
+  EXPECT_EQ(BinLevel(0.0, 0.0, true), 999.0);
+  EXPECT_EQ(BinLevel(-0.0, 0.0, true), 999.0);
+  // The weakest non-zero bin a float can hold still gets a real level, not the zero marker.
+  const double weakest = std::numeric_limits<float>::denorm_min();
+  EXPECT_NEAR(BinLevel(weakest, weakest, true), 894.06, 0.01);
+}
+
+TEST(BinLevelTest, LinearModeMapsMagnitudeOntoTheSameScale) {
+  EXPECT_EQ(BinLevel(0.0, 0.0, false), 90.31);
+  EXPECT_EQ(BinLevel(0.5, 0.0, false), -4 * 90.31);
+  EXPECT_EQ(BinLevel(0.0, -0.5, false), -4 * 90.31);
+  EXPECT_NEAR(BinLevel(0.06, 0.08, false), 0.0, 1e-12);
+  EXPECT_NEAR(BinLevel(0.01, 0.0, false), 81.279, 1e-9);
+  EXPECT_NEAR(BinLevel(1.0, 0.0, false), -812.79, 1e-9);
+}
+
+TEST(StrongerOfTest, ReturnsTheSmallerLevelAndTheSecondOnTies) {
+  const double strong = 20;
+  const double weak = 999;
+  EXPECT_EQ(&StrongerOf(strong, weak), &strong);
+  EXPECT_EQ(&StrongerOf(weak, strong), &strong);
+  const double tie = 20;
+  EXPECT_EQ(&StrongerOf(strong, tie), &tie);
+  EXPECT_EQ(&StrongerOf(tie, strong), &strong);
+  const double negative = -6.02;
+  EXPECT_EQ(StrongerOf(negative, strong), -6.02);
+}
+
+TEST(LevelToAmplitudeTest, RecoversTheMagnitudeOfALinearLevel) {
+  // The reciprocal of the double 90.31, taken at extended precision.
+  EXPECT_EQ(1.0L / 90.31, 0.011072970878086590353L);
+
+  const double silent = LevelToAmplitude(BinLevel(0.0, 0.0, false));
+  EXPECT_EQ(silent, 0.0);
+  EXPECT_FALSE(std::signbit(silent)); // written as 0.000000, never -0.000000
+
+  for (double magnitude : {1e-6, 0.001, 0.05, 0.1, 0.5, 1.0, 2.5}) {
+    EXPECT_NEAR(LevelToAmplitude(BinLevel(magnitude, 0.0, false)), magnitude,
+                4 * DBL_EPSILON * (1 + magnitude))
+        << magnitude;
+  }
+  EXPECT_NEAR(LevelToAmplitude(0.0), 0.1, 1e-17);
+  EXPECT_NEAR(LevelToAmplitude(-812.79), 1.0, 1e-15);
+}
+
+} // namespace
+} // namespace analysis

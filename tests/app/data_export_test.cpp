@@ -1,0 +1,384 @@
+// The export files: their format, their writing, QuickSave, the save dialog and every failure.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <clocale>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/data_export.h"
+#include "form_probe.h"
+#include "message_box_watcher.h"
+
+namespace {
+
+const QString kWriteFailed = QString::fromUtf8("ファイルの書き込みに失敗しました");
+const QString kWriteFailedCaption = QStringLiteral("File write error");
+
+std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  EXPECT_EQ(start, text.size()) << "text after the last line end";
+  return lines;
+}
+
+std::string ReadFile(const QString &path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  return file.readAll().toStdString();
+}
+
+// Switches the whole process locale to German (decimal comma) while alive, when the system
+// has that locale; restores the previous locale afterwards.
+class GermanLocale {
+public:
+  GermanLocale() : previous(std::setlocale(LC_ALL, nullptr)) {
+    active = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  }
+  ~GermanLocale() { std::setlocale(LC_ALL, previous.c_str()); }
+  bool Active() const { return active; }
+
+private:
+  std::string previous;
+  bool active = false;
+};
+
+constexpr const char *kNoGermanLocale =
+    "the locale de_DE.UTF-8 is not generated on this system (locale-gen de_DE.UTF-8)";
+
+// ---------------------------------------------------------------------------------------------
+// The file formats.
+
+TEST(DataExportFormat, RawFileIsEverySampleAsPrintfWritesIt) {
+  analysis::TimeFrame frame{};
+  for (int i = 0; i < analysis::kFrameLength; ++i) {
+    frame[i] = static_cast<float>((i % 7 - 3) * 0.3141592f * (i % 5 == 0 ? 1000 : 1));
+  }
+  frame[5] = -0.25f;
+  frame[4095] = 1e30f;
+  std::string expected;
+  for (int i = 0; i < analysis::kFrameLength; ++i) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%d\t%f\r\n", i, static_cast<double>(frame[i]));
+    expected += line;
+  }
+  const std::string text = FormatRawData(frame);
+  EXPECT_EQ(text, expected);
+  const auto lines = Lines(text);
+  ASSERT_EQ(lines.size(), 4096u);
+  EXPECT_EQ(lines[5], "5\t-0.250000");
+}
+
+TEST(DataExportFormat, SpectrumColumns) {
+  analysis::SpectrumFrame spectrum{};
+  const auto setBin = [&](int j, float re, float im) {
+    spectrum[2 * j] = re;
+    spectrum[2 * j + 1] = im;
+  };
+  setBin(1, 0.6f, 0.8f);
+  setBin(2, 0.1f, 0.0f);
+  setBin(3, 0.0f, -0.001f);
+
+  const auto decibel = Lines(FormatSpectrumData(spectrum, 44100, true));
+  ASSERT_EQ(decibel.size(), 4096u);
+  EXPECT_EQ(decibel[0], "0.000000\t-999.000000");
+  EXPECT_EQ(decibel[1], "10.766602\t0.000000");
+  EXPECT_EQ(decibel[2], "21.533203\t-20.000000");
+  EXPECT_EQ(decibel[3], "32.299805\t-60.000000");
+  EXPECT_EQ(decibel[96], "1033.593750\t-999.000000");
+  EXPECT_EQ(decibel[4095], "44089.233398\t-999.000000");
+
+  const auto linear = Lines(FormatSpectrumData(spectrum, 44100, false));
+  ASSERT_EQ(linear.size(), 4096u);
+  EXPECT_EQ(linear[0], "0.000000\t0.000000");
+  EXPECT_EQ(linear[1], "10.766602\t1.000000");
+  EXPECT_EQ(linear[2], "21.533203\t0.100000");
+  EXPECT_EQ(linear[3], "32.299805\t0.001000");
+
+  // A typed fractional sampling frequency is used as it is.
+  const auto fractional = Lines(FormatSpectrumData(spectrum, 44100.5, true));
+  EXPECT_EQ(fractional[1], "10.766724\t0.000000");
+  EXPECT_EQ(fractional[4095], "44089.733276\t-999.000000");
+}
+
+TEST(DataExportFormat, NumbersKeepTheDecimalPointInAnyLocale) {
+  GermanLocale german;
+  if (!german.Active()) {
+    GTEST_SKIP() << kNoGermanLocale;
+  }
+  analysis::TimeFrame frame{};
+  frame[1] = 0.5f;
+  EXPECT_EQ(Lines(FormatRawData(frame))[1], "1\t0.500000");
+  analysis::SpectrumFrame spectrum{};
+  spectrum[2] = 0.1f;
+  EXPECT_EQ(Lines(FormatSpectrumData(spectrum, 44100, true))[1], "10.766602\t-20.000000");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing a file.
+
+class ExportFileTest : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+  std::string Path(const char *name) const { return dir.filePath(name).toStdString(); }
+  QTemporaryDir dir;
+};
+
+TEST_F(ExportFileTest, WritesTheBytesAndTruncates) {
+  const std::string path = Path("a.raw");
+  ASSERT_TRUE(WriteExportFile(path, "a longer first content\r\n"));
+  ASSERT_TRUE(WriteExportFile(path, std::string_view("x\ty\r\n\0z", 7)));
+  EXPECT_EQ(ReadFile(QString::fromStdString(path)), std::string("x\ty\r\n\0z", 7));
+}
+
+TEST_F(ExportFileTest, ReportsEveryFailure) {
+  EXPECT_FALSE(WriteExportFile(Path("missing/a.raw"), "x"));
+  EXPECT_FALSE(WriteExportFile(dir.path().toStdString(), "x")) << "a directory";
+  // A full device accepts the open and refuses the bytes.
+  EXPECT_FALSE(WriteExportFile("/dev/full", std::string(100000, 'x')));
+  EXPECT_FALSE(WriteExportFile("/dev/full", "short text, refused only by the close"));
+  // An embedded NUL would otherwise write to "a".
+  EXPECT_FALSE(WriteExportFile(Path("a") + std::string(1, '\0') + "b", "x"));
+  EXPECT_FALSE(QFile::exists(dir.filePath("a")));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The main window's save commands.
+
+// Calls `answer` with the dialog and the number of its showing (1, 2, ...) each time the dialog
+// is shown, inside the modal loop that shows it.
+class DialogAnswerer {
+public:
+  using Answer = std::function<void(QFileDialog *dialog, int showing)>;
+  DialogAnswerer(QFileDialog *dialog, Answer answer) : answer(std::move(answer)) {
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [this, dialog] {
+      if (dialog->isVisible() && !wasVisible) {
+        this->answer(dialog, ++showings);
+      }
+      wasVisible = dialog->isVisible();
+    });
+    timer.start();
+  }
+
+private:
+  Answer answer;
+  QTimer timer;
+  bool wasVisible = false;
+  int showings = 0;
+};
+
+class SaveCommandTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    probe.AppDir() = dir.path() + '/';
+  }
+
+  QString Path(const QString &name) const { return dir.filePath(name); }
+  QString Written(const QString &name) const {
+    return QStringLiteral("File ") + Path(name) + QStringLiteral(" has written");
+  }
+  void QuickSave() { QTest::keyClick(probe.Edit2(), Qt::Key_Return); }
+  // Chooses the save command and answers its dialog with `answer`.
+  void SaveThroughDialog(const DialogAnswerer::Answer &answer) {
+    DialogAnswerer answerer(probe.SaveDialog1(), answer);
+    probe.Action("A1")->trigger();
+  }
+  static void Choose(QFileDialog *dialog, const QString &path) {
+    dialog->selectFile(path);
+    dialog->accept();
+  }
+
+  QTemporaryDir dir;
+  TForm1 form;
+  TForm1Probe probe{form};
+};
+
+TEST_F(SaveCommandTest, QuickSaveWritesTheStartUpFrame) {
+  ASSERT_EQ(probe.Edit2()->text(), "Filename");
+  MessageBoxWatcher watcher;
+  QuickSave();
+  EXPECT_TRUE(watcher.Boxes().empty());
+  EXPECT_EQ(probe.StatusBar1()->text(), Written("Filename1.spc"));
+  EXPECT_EQ(probe.QuickSaveNumber(), 2);
+  EXPECT_EQ(probe.Edit2()->text(), "Filename");
+
+  // The processed sine at 2000 periods per frame: samples 2/4096 × sin(i × 2000 × 2π / 4096).
+  const auto raw = Lines(ReadFile(Path("Filename1.raw")));
+  ASSERT_EQ(raw.size(), 4096u);
+  EXPECT_EQ(raw[0], "0\t0.000000");
+  EXPECT_EQ(raw[1], "1\t-0.000072");
+  EXPECT_EQ(raw[4095], "4095\t0.000072");
+
+  // Its power sits in bins 96 and 4000 at magnitude 1, 0 dB.
+  const auto spectrum = Lines(ReadFile(Path("Filename1.spc")));
+  ASSERT_EQ(spectrum.size(), 4096u);
+  EXPECT_EQ(spectrum[96].substr(0, 15), "1033.593750\t-0.");
+  EXPECT_EQ(spectrum[96].substr(16), "00000") << spectrum[96];
+  EXPECT_EQ(spectrum[4000].substr(0, 14), "43066.406250\t-");
+  EXPECT_EQ(spectrum[4095].substr(0, 13), "44089.233398\t");
+
+  // The next QuickSave takes the next number; the linear scale changes only the .spc file.
+  probe.CheckBox1()->setChecked(false);
+  QuickSave();
+  EXPECT_EQ(probe.StatusBar1()->text(), Written("Filename2.spc"));
+  EXPECT_EQ(ReadFile(Path("Filename2.raw")), ReadFile(Path("Filename1.raw")));
+  const auto amplitudes = Lines(ReadFile(Path("Filename2.spc")));
+  EXPECT_EQ(amplitudes[96], "1033.593750\t1.000000");
+}
+
+TEST_F(SaveCommandTest, ZeroPowerBins) {
+  probe.SpectrumData().fill(0.0f);
+  probe.SaveData(Path("zero"));
+  EXPECT_EQ(Lines(ReadFile(Path("zero.spc")))[7], "75.366211\t-999.000000");
+  probe.CheckBox1()->setChecked(false);
+  probe.SaveData(Path("zero"));
+  EXPECT_EQ(Lines(ReadFile(Path("zero.spc")))[7], "75.366211\t0.000000");
+}
+
+TEST_F(SaveCommandTest, QuickSaveWithEmptyTextUsesTheNumberAlone) {
+  probe.Edit2()->clear();
+  QuickSave();
+  EXPECT_TRUE(QFile::exists(Path("1.raw")));
+  EXPECT_EQ(probe.StatusBar1()->text(), Written("1.spc"));
+}
+
+TEST_F(SaveCommandTest, QuickSaveMenuFocusesTheEditBox) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  probe.Button1()->setFocus();
+  probe.Action("QuickSaveQ1")->trigger();
+  EXPECT_EQ(QApplication::focusWidget(), probe.Edit2());
+}
+
+TEST_F(SaveCommandTest, DialogSavesUnderTheChosenNameAndOffersItAgain) {
+  QString title;
+  QString firstDirectory;
+  SaveThroughDialog([&](QFileDialog *dialog, int) {
+    title = dialog->windowTitle();
+    firstDirectory = dialog->directory().absolutePath();
+    Choose(dialog, Path("test.txt"));
+  });
+  EXPECT_EQ(title, QString::fromUtf8("データの保存"));
+  EXPECT_EQ(firstDirectory, QCoreApplication::applicationDirPath());
+  EXPECT_TRUE(QFile::exists(Path("test.txt.raw")));
+  EXPECT_EQ(probe.StatusBar1()->text(), Written("test.txt.spc"));
+
+  // Saving again under the offered name overwrites without a question.
+  QFile::resize(Path("test.txt.raw"), 0);
+  MessageBoxWatcher watcher;
+  QString offered;
+  SaveThroughDialog([&](QFileDialog *dialog, int) {
+    offered = dialog->selectedFiles().value(0);
+    dialog->accept();
+  });
+  EXPECT_EQ(offered, Path("test.txt"));
+  EXPECT_TRUE(watcher.Boxes().empty());
+  EXPECT_EQ(Lines(ReadFile(Path("test.txt.raw"))).size(), 4096u);
+}
+
+TEST_F(SaveCommandTest, CancelledDialogWritesNothing) {
+  SaveThroughDialog([](QFileDialog *dialog, int) { dialog->reject(); });
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+  EXPECT_EQ(probe.StatusBar1()->text(), "");
+}
+
+TEST_F(SaveCommandTest, DialogRefusesAMissingFolder) {
+  MessageBoxWatcher watcher;
+  int showings = 0;
+  SaveThroughDialog([&](QFileDialog *dialog, int showing) {
+    showings = showing;
+    if (showing == 1) {
+      Choose(dialog, Path("missing/name"));
+    } else {
+      // After the refusal the dialog comes back; this time the user gives up.
+      dialog->reject();
+    }
+  });
+  EXPECT_EQ(showings, 2);
+  ASSERT_EQ(watcher.Boxes().size(), 1u);
+  EXPECT_TRUE(watcher.Boxes()[0].text.startsWith(Path("missing") + '\n'));
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+  EXPECT_EQ(probe.StatusBar1()->text(), "");
+}
+
+TEST_F(SaveCommandTest, DialogWaitsForTheFrameInProgress) {
+  probe.Busy() = true;
+  bool dialogShownWhileBusy = false;
+  QTimer::singleShot(30, [&] {
+    dialogShownWhileBusy = probe.SaveDialog1()->isVisible();
+    probe.Busy() = false;
+  });
+  SaveThroughDialog([&](QFileDialog *dialog, int) { Choose(dialog, Path("after")); });
+  EXPECT_FALSE(dialogShownWhileBusy);
+  EXPECT_TRUE(QFile::exists(Path("after.spc")));
+}
+
+TEST_F(SaveCommandTest, FilesThatCannotBeCreated) {
+  probe.AppDir() = Path("missing") + '/';
+  MessageBoxWatcher watcher;
+  QuickSave();
+  ASSERT_EQ(watcher.Boxes().size(), 2u);
+  for (const auto &box : watcher.Boxes()) {
+    EXPECT_EQ(box.text, kWriteFailed);
+    EXPECT_EQ(box.caption, kWriteFailedCaption);
+    EXPECT_TRUE(box.hasParent);
+  }
+  EXPECT_EQ(probe.StatusBar1()->text(), "");
+  // The number advances although nothing was written.
+  EXPECT_EQ(probe.QuickSaveNumber(), 2);
+}
+
+TEST_F(SaveCommandTest, OneFileFailingDoesNotStopTheOther) {
+  // A directory in the way of the .raw file: the .spc file is still written.
+  ASSERT_TRUE(QDir(dir.path()).mkdir("blocked.raw"));
+  MessageBoxWatcher watcher;
+  probe.SaveData(Path("blocked"));
+  ASSERT_EQ(watcher.Boxes().size(), 1u);
+  EXPECT_EQ(watcher.Boxes()[0].text, kWriteFailed);
+  EXPECT_EQ(probe.StatusBar1()->text(), Written("blocked.spc"));
+}
+
+TEST_F(SaveCommandTest, WriteErrorsAreReportedNotClaimedAsWritten) {
+  // Both names lead to a full device: each open succeeds and each write fails.
+  ASSERT_TRUE(QFile::link("/dev/full", Path("full.raw")));
+  ASSERT_TRUE(QFile::link("/dev/full", Path("full.spc")));
+  {
+    MessageBoxWatcher watcher;
+    probe.SaveData(Path("full"));
+    ASSERT_EQ(watcher.Boxes().size(), 2u);
+    EXPECT_EQ(watcher.Boxes()[1].text, kWriteFailed);
+    EXPECT_EQ(watcher.Boxes()[1].caption, kWriteFailedCaption);
+  }
+  EXPECT_EQ(probe.StatusBar1()->text(), "");
+
+  // The .raw file written, the .spc file failing: the status keeps the .raw message.
+  ASSERT_TRUE(QFile::link("/dev/full", Path("half.spc")));
+  MessageBoxWatcher watcher;
+  probe.SaveData(Path("half"));
+  EXPECT_EQ(watcher.Boxes().size(), 1u);
+  EXPECT_EQ(probe.StatusBar1()->text(), Written("half.raw"));
+}
+
+TEST_F(SaveCommandTest, SavedNumbersKeepTheDecimalPointInAnyLocale) {
+  GermanLocale german;
+  if (!german.Active()) {
+    GTEST_SKIP() << kNoGermanLocale;
+  }
+  QuickSave();
+  EXPECT_EQ(Lines(ReadFile(Path("Filename1.raw")))[1], "1\t-0.000072");
+  EXPECT_EQ(Lines(ReadFile(Path("Filename1.spc")))[1].substr(0, 10), "10.766602\t");
+}
+
+} // namespace
