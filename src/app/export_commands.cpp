@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
 
 #include "app/data_export.h"
 #include "app/edit_box.h"
@@ -22,7 +21,7 @@ void TForm1::SaveData(const QString &path) {
   const std::string spectrum =
       FormatSpectrumData(*SpectrumData, SampleRate, CheckBox1->isChecked());
   // A file counts as written only when every byte reached it and it closed cleanly.
-  const auto write = [this](const QString &name, const std::string &text) {
+  const auto writeFile = [this](const QString &name, const std::string &text) {
     if (WriteExportFile(QFile::encodeName(name).toStdString(), text)) {
       SetStatusText(QStringLiteral("File ") + name + QStringLiteral(" has written"));
     } else {
@@ -30,8 +29,8 @@ void TForm1::SaveData(const QString &path) {
                              QStringLiteral("File write error"));
     }
   };
-  write(path + QStringLiteral(".raw"), raw);
-  write(path + QStringLiteral(".spc"), spectrum);
+  writeFile(path + QStringLiteral(".raw"), raw);
+  writeFile(path + QStringLiteral(".spc"), spectrum);
 }
 
 void TForm1::A1Click() {
@@ -50,7 +49,7 @@ void TForm1::A1Click() {
       SaveData(name);
       return;
     }
-    ShowApplicationMessage(SaveDialog1,
+    ShowApplicationMessage(this,
                            folder + QStringLiteral("\nフォルダが見つかりません。"
                                                    "フォルダ名を確認してください。"),
                            SaveDialog1->windowTitle());

@@ -52,9 +52,9 @@ WaveResult WaveIn::Open(std::unique_ptr<WaveIn> &device, const WaveFormat &forma
 }
 
 WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, format.samplesPerSec, 1};
+  const pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, format.samplesPerSec, 1};
   if (format.formatTag != kWaveFormatPcm || format.channels != 1 || format.bitsPerSample != 16 ||
-      !pa_sample_spec_valid(&spec)) {
+      !pa_sample_spec_valid(&sampleSpec)) {
     return PA_ERR_INVALID;
   }
   mainloop = pa_threaded_mainloop_new();
@@ -96,7 +96,7 @@ WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
     return result;
   }
 
-  stream = pa_stream_new(context, "Vireo capture", &spec, nullptr);
+  stream = pa_stream_new(context, "Vireo capture", &sampleSpec, nullptr);
   if (stream == nullptr) {
     return ContextError(context);
   }
@@ -107,7 +107,7 @@ WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
   attributes.tlength = static_cast<std::uint32_t>(-1);
   attributes.prebuf = static_cast<std::uint32_t>(-1);
   attributes.minreq = static_cast<std::uint32_t>(-1);
-  attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragment, &spec));
+  attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragment, &sampleSpec));
   if (pa_stream_connect_record(stream, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY) < 0) {
     return ContextError(context);
   }
