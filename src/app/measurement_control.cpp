@@ -162,12 +162,8 @@ void TForm1::RadioGroup2Click() {
     ScrollBar1->SetPageSize(kPageSizes[index]);
   }
   ScrollBar1->SetLargeChange(ScrollBar1->maximum() / 8);
-  ViewOffset = ScrollBar1->value();
-  if (ViewOffset + ScrollBar1->PageSize() >= kScrollMaximum) {
-    ScrollBar1->setValue(kScrollMaximum - ScrollBar1->PageSize());
-  }
-  DrawFrequencyAxis();
-  DrawSpectrum();
+  // The rest is what a change of the position does: take it, clamp it, redraw.
+  ScrollBar1Change();
 }
 
 void TForm1::ScrollBar1Change() {

@@ -22,7 +22,7 @@ public:
   QPushButton *Button1() { return f.Button1; }
   QFrame *Panel1() { return f.Panel1; }
   QLabel *Image1() { return f.Image1; }
-  std::vector<QLabel *> Labels() { return {f.Label1, f.Label2, f.Label3, f.Label4}; }
+  QLabel *Label2() { return f.Label2; }
 
 private:
   TForm2 &f;
@@ -65,7 +65,7 @@ TEST(AppIcon, IsTheMainWindowIcon) {
             AppIconImage().convertToFormat(QImage::Format_RGB32));
 }
 
-TEST(AboutBox, WindowAndControls) {
+TEST(AboutBox, FixedModelessDialogWithoutTitleBarButtons) {
   TForm2 form2;
   TForm2Probe probe(form2);
   EXPECT_EQ(form2.windowTitle(), QString::fromUtf8("バージョン情報"));
@@ -85,27 +85,11 @@ TEST(AboutBox, WindowAndControls) {
   EXPECT_FALSE(form2.testAttribute(Qt::WA_QuitOnClose));
   EXPECT_FALSE(form2.testAttribute(Qt::WA_DeleteOnClose));
 
-  EXPECT_EQ(probe.Button1()->text(), QString::fromUtf8("閉じる"));
-  EXPECT_EQ(probe.Button1()->geometry(), QRect(104, 120, 75, 25));
+  // Enter and Space close the box from its first showing.
   EXPECT_TRUE(probe.Button1()->isDefault());
   EXPECT_EQ(form2.focusWidget(), probe.Button1());
-
-  EXPECT_EQ(probe.Panel1()->geometry(), QRect(8, 0, 289, 113));
   EXPECT_EQ(probe.Panel1()->frameShadow(), QFrame::Sunken);
-  EXPECT_EQ(probe.Image1()->parentWidget(), probe.Panel1());
-  EXPECT_EQ(probe.Image1()->geometry(), QRect(8, 8, 64, 64));
-
-  const std::pair<QPoint, QString> labels[] = {
-      {{80, 16}, "Vireo for Windows"},
-      {{80, 32}, "Version 0.7.0"},
-      {{80, 56}, "Copyright (C) 2026 Vireo developers"},
-      {{56, 80}, QString::fromUtf8("フーリエ変換をお手軽に楽しもう！")}};
-  const auto controls = probe.Labels();
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    EXPECT_EQ(controls[i]->parentWidget(), probe.Panel1());
-    EXPECT_EQ(controls[i]->pos(), labels[i].first);
-    EXPECT_EQ(controls[i]->text(), labels[i].second);
-  }
+  EXPECT_EQ(probe.Label2()->text(), "Version 0.7.0");
 }
 
 TEST(AboutBox, ImageIsTheIconStretchedByWholePixels) {
