@@ -9,9 +9,18 @@ constexpr char16_t kEnter = 13;
 void EditBox::keyPressEvent(QKeyEvent *event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   const QString text = event->text();
-  const bool character = enter || (text.size() == 1 && text[0].isPrint());
+  const bool command =
+      event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const bool character = enter || (!command && text.size() == 1 && text[0].isPrint());
   if (!character) {
+    // Editing keys pass; a paste that would make the text longer than the limit is undone.
+    const QString before = this->text();
+    const int cursor = cursorPosition();
     QLineEdit::keyPressEvent(event);
+    if (GrowsPastLimit(before.size(), this->text().size())) {
+      setText(before);
+      setCursorPosition(cursor);
+    }
     return;
   }
   char16_t key = enter ? kEnter : text[0].unicode();
@@ -22,11 +31,15 @@ void EditBox::keyPressEvent(QKeyEvent *event) {
     event->accept();
     return;
   }
-  if (maxTypedLength > 0 && this->text().size() - selectedText().size() + 1 > maxTypedLength) {
+  if (GrowsPastLimit(this->text().size(), this->text().size() - selectedText().size() + 1)) {
     event->accept();
     return;
   }
   insert(QString(QChar(key)));
+}
+
+bool EditBox::GrowsPastLimit(qsizetype before, qsizetype after) const {
+  return maxTypedLength > 0 && after > before && after > maxTypedLength;
 }
 
 void EditBox::focusOutEvent(QFocusEvent *event) {

@@ -11,7 +11,7 @@ class EditBox : public QLineEdit {
 public:
   explicit EditBox(QWidget *parent) : QLineEdit(parent) {}
 
-  // 0: no limit.
+  // Typed or pasted text may not make the box longer than this; 0: no limit.
   void SetMaxTypedLength(int length) { maxTypedLength = length; }
 
   // Raised with the typed character; Enter arrives as 13.
@@ -23,5 +23,7 @@ protected:
   void focusOutEvent(QFocusEvent *event) override;
 
 private:
+  bool GrowsPastLimit(qsizetype before, qsizetype after) const;
+
   int maxTypedLength = 0;
 };

@@ -2,6 +2,8 @@
 // drives them.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
 
 #include "form_probe.h"
@@ -144,6 +146,26 @@ TEST_F(MeasurementControl, RateEntryWithTheTestPattern) {
   TypeRate("1234567");
   EXPECT_EQ(probe.Edit1()->text(), "123456");
   EXPECT_EQ(probe.SampleRate(), 123456.0);
+}
+
+TEST_F(MeasurementControl, TheTypingLimitLeavesTextFromCodeAndDeletionAlone) {
+  probe.Edit1()->setText("0.333333333333333");
+  EXPECT_EQ(probe.Edit1()->text(), "0.333333333333333");
+  probe.Edit1()->setFocus();
+  probe.Edit1()->end(false);
+  QTest::keyClick(probe.Edit1(), Qt::Key_4);
+  EXPECT_EQ(probe.Edit1()->text(), "0.333333333333333");
+  QTest::keyClick(probe.Edit1(), Qt::Key_Backspace);
+  EXPECT_EQ(probe.Edit1()->text(), "0.33333333333333");
+
+  // Pasting is typing too.
+  probe.Edit1()->clear();
+  QGuiApplication::clipboard()->setText("1234567");
+  QTest::keyClick(probe.Edit1(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(probe.Edit1()->text(), "");
+  QGuiApplication::clipboard()->setText("8000");
+  QTest::keyClick(probe.Edit1(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(probe.Edit1()->text(), "8000");
 }
 
 TEST_F(MeasurementControl, InvalidRatesAreRefusedWithAnOwnerlessBox) {
