@@ -10,9 +10,9 @@
 #include "app/main_window.h"
 #include "app/radio_group.h"
 #include "display/layout.h"
+#include "display/plot.h"
 #include "display/raw_strip.h"
 #include "display/scales.h"
-#include "display/spectrum_plot.h"
 #include "sources/test_patterns.h"
 
 void TForm1::AcquireFrame() {

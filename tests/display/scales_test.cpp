@@ -1,8 +1,8 @@
 #include "display/scales.h"
 
 #include "display/layout.h"
+#include "display/plot.h"
 #include "display/raw_strip.h"
-#include "display/spectrum_plot.h"
 #include "pixel_checks.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "display/spectrum_plot.h"
+#include "display/plot.h"
 
 #include "analysis/level.h"
 #include "display/layout.h"
