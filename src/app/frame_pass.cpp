@@ -4,7 +4,6 @@
 
 #include "analysis/fft.h"
 #include "analysis/frame_scaling.h"
-#include "analysis/level.h"
 #include "analysis/tick_count.h"
 #include "app/image_control.h"
 #include "app/main_window.h"
@@ -38,10 +37,6 @@ void TForm1::ProcessFrame() {
   DrawSpectrum();
   const std::uint32_t end = analysis::GetTickCount();
   Label6->setText(QString::number(analysis::ElapsedTicks(start, end)));
-}
-
-double TForm1::BinLevel(double re, double im) const {
-  return analysis::BinLevel(re, im, CheckBox1->isChecked());
 }
 
 void TForm1::DrawPlotFrame() {

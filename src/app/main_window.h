@@ -80,7 +80,6 @@ private:
   // One frame.
   void AcquireFrame();
   void ProcessFrame();
-  double BinLevel(double re, double im) const;
 
   // Drawing into Screen and copying to Image1.
   void DrawPlotFrame();
