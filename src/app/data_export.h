@@ -18,7 +18,8 @@ std::string FormatRawData(const analysis::TimeFrame &timeData);
 std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, double sampleRate,
                                bool decibel);
 
-// Creates or truncates the file `fileName` (in the file system's encoding) and writes `text`
-// to it byte for byte. True only when the file was opened, every byte was written and the file
-// was closed without error; the file is never left open.
+// Writes `text` byte for byte to the file `fileName` (in the file system's encoding), creating
+// it or replacing its content. True only when every byte reached the disk. On failure an
+// existing file keeps its old content and no new or partial file is left; a name that is a
+// symbolic link updates the file it points to. Devices and pipes are written in place.
 bool WriteExportFile(const std::string &fileName, std::string_view text);

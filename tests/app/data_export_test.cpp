@@ -4,13 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <sys/mount.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -154,6 +159,53 @@ TEST_F(ExportFileTest, ReportsEveryFailure) {
   // An embedded NUL would otherwise write to "a".
   EXPECT_FALSE(WriteExportFile(Path("a") + std::string(1, '\0') + "b", "x"));
   EXPECT_FALSE(QFile::exists(dir.filePath("a")));
+}
+
+// A file system of 64 KiB, too small for a spectrum file, mounted for the test's life.
+class FullDiskTest : public ExportFileTest {
+protected:
+  void SetUp() override {
+    ExportFileTest::SetUp();
+    const std::string point = dir.path().toStdString();
+    if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=64k") != 0) {
+      GTEST_SKIP() << "mounting a small tmpfs is not permitted here (needs root): "
+                   << std::strerror(errno);
+    }
+    mounted = true;
+  }
+  void TearDown() override {
+    if (mounted) {
+      ::umount2(dir.path().toStdString().c_str(), MNT_DETACH);
+    }
+  }
+  bool mounted = false;
+};
+
+TEST_F(FullDiskTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartOfTheNewOne) {
+  const std::string large(200000, 'x');
+  ASSERT_TRUE(WriteExportFile(Path("old.spc"), "old content\r\n"));
+  EXPECT_FALSE(WriteExportFile(Path("old.spc"), large));
+  EXPECT_FALSE(WriteExportFile(Path("new.spc"), large));
+  EXPECT_TRUE(ReadFile(dir.filePath("old.spc")) == "old content\r\n") << "the old file changed";
+  EXPECT_EQ(QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                .join(' ')
+                .toStdString(),
+            "old.spc");
+}
+
+TEST_F(ExportFileTest, ALinkUpdatesTheFileItNamesAndStaysALink) {
+  ASSERT_TRUE(WriteExportFile(Path("target.raw"), "old"));
+  ASSERT_TRUE(QFile::setPermissions(dir.filePath("target.raw"),
+                                    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+  ASSERT_TRUE(QFile::link("target.raw", dir.filePath("link.raw")));
+  ASSERT_TRUE(WriteExportFile(Path("link.raw"), "new"));
+  EXPECT_TRUE(QFileInfo(dir.filePath("link.raw")).isSymLink());
+  EXPECT_EQ(ReadFile(dir.filePath("target.raw")), "new");
+  EXPECT_EQ(QFile::permissions(dir.filePath("target.raw")), QFile::ReadOwner | QFile::WriteOwner |
+                                                                QFile::ReadOther | QFile::ReadUser |
+                                                                QFile::WriteUser);
+  EXPECT_EQ(QDir(dir.path()).count(), 4u) << "only the two names, no file left behind";
 }
 
 // ---------------------------------------------------------------------------------------------
