@@ -45,8 +45,7 @@ TForm2::TForm2() {
   Image1 = new QLabel(Panel1);
   Image1->setGeometry(8, 8, kImageSize, kImageSize);
   // Stretched by whole pixels, without smoothing.
-  Image1->setPixmap(QPixmap::fromImage(AppIconImage().scaled(
-      kImageSize, kImageSize, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+  Image1->setPixmap(QPixmap::fromImage(AppIconImage(kImageSize)));
 
   Label1 = MakeLabel(QStringLiteral("Vireo for Windows"), Panel1, 80, 16);
   Label2 = MakeLabel(QStringLiteral("Version " VIREO_VERSION), Panel1, 80, 32);

@@ -86,3 +86,9 @@ QImage AppIconImage() {
   }
   return image;
 }
+
+QImage AppIconImage(int size) {
+  const Qt::TransformationMode mode =
+      size % kIconSize == 0 ? Qt::FastTransformation : Qt::SmoothTransformation;
+  return AppIconImage().scaled(size, size, Qt::IgnoreAspectRatio, mode);
+}

@@ -8,3 +8,7 @@
 // fuchsia lettering with a purple shadow at the top; below it red, yellow, lime and blue
 // spectrum bars stand on black.
 QImage AppIconImage();
+
+// The icon picture at size × size pixels: whole multiples of 32 repeat every pixel (crisp
+// pixels), other sizes are scaled smoothly.
+QImage AppIconImage(int size);

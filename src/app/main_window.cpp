@@ -4,13 +4,16 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 
 #include "analysis/fft.h"
+#include "app/app_dir.h"
 #include "app/app_icon.h"
 #include "app/edit_box.h"
 #include "app/image_control.h"
@@ -197,7 +200,9 @@ void TForm1::SetTabOrder() {
 }
 
 void TForm1::FormCreate() {
-  AppDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  AppDir = ResolveAppDir(
+      QCoreApplication::applicationDirPath(), QStringLiteral(VIREO_INSTALL_BINDIR),
+      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QDir::homePath());
   QuickSaveNumber = 1;
   SaveDialog1->setDirectory(AppDir);
   FixedWidth = 528;

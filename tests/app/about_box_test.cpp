@@ -58,6 +58,29 @@ TEST(AppIcon, SixteenColourPicture) {
   EXPECT_EQ(icon.pixel(2, 29), 0xFF000000u);
 }
 
+// Every pixel of the 32 x 32 picture repeated factor x factor times.
+void ExpectIconScaledByWholePixels(const QImage &shown, int factor) {
+  const QImage icon = AppIconImage();
+  ASSERT_EQ(shown.size(), icon.size() * factor);
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < shown.width(); ++x) {
+      ASSERT_EQ(shown.pixel(x, y), icon.pixel(x / factor, y / factor)) << x << ", " << y;
+    }
+  }
+}
+
+// The theme icons rendered at build time: whole multiples are the picture scaled, the other
+// sizes smoothed pictures of their size.
+TEST(AppIcon, ThemeFilesAtEverySize) {
+  for (const int size : {16, 32, 48, 64, 128, 256}) {
+    const QImage file(QStringLiteral(VIREO_ICON_ROOT "/%1x%1/apps/" VIREO_APP_ID ".png").arg(size));
+    ASSERT_EQ(file.size(), QSize(size, size)) << size;
+    if (size % 32 == 0) {
+      ExpectIconScaledByWholePixels(file, size / 32);
+    }
+  }
+}
+
 TEST(AppIcon, IsTheMainWindowIcon) {
   TForm1 form;
   const QImage shown = form.windowIcon().pixmap(32, 32).toImage();
@@ -94,14 +117,7 @@ TEST(AboutBox, FixedModelessDialogWithoutTitleBarButtons) {
 
 TEST(AboutBox, ImageIsTheIconStretchedByWholePixels) {
   TForm2 form2;
-  const QImage shown = TForm2Probe(form2).Image1()->pixmap().toImage();
-  const QImage icon = AppIconImage();
-  ASSERT_EQ(shown.size(), QSize(64, 64));
-  for (int y = 0; y < 64; ++y) {
-    for (int x = 0; x < 64; ++x) {
-      ASSERT_EQ(shown.pixel(x, y), icon.pixel(x / 2, y / 2)) << x << ", " << y;
-    }
-  }
+  ExpectIconScaledByWholePixels(TForm2Probe(form2).Image1()->pixmap().toImage(), 2);
 }
 
 class AboutCommandTest : public ::testing::Test {

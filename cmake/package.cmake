@@ -1,0 +1,19 @@
+# The Debian package built by `cpack` (scripts/package): what `cmake --install` installs, with
+# the shared-library dependencies found by dpkg-shlibdeps plus the fonts the window uses.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vireo)
+set(CPACK_PACKAGE_VENDOR "Vireo developers")
+set(CPACK_PACKAGE_CONTACT "Vireo developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audio spectrum analyser")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Vireo takes frames from the sound card, through the system's audio server, or from built-in\n\
+test signals, computes their FFT and draws a coloured bar spectrum with a level legend and a\n\
+frequency axis. The user interface is in Japanese.")
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS pavucontrol)
+include(CPack)

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// The folder files are saved in by default (QuickSave names, the save dialog's first folder),
+// with a trailing '/'. A copy run where it was built or unpacked saves beside its executable.
+// An installed copy (its executable folder is installedBinDir) and a copy whose folder takes no
+// new files save in documentsDir's "Vireo" subfolder, created here; when that cannot be
+// created, in homeDir.
+QString ResolveAppDir(const QString &executableDir, const QString &installedBinDir,
+                      const QString &documentsDir, const QString &homeDir);
