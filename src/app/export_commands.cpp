@@ -4,10 +4,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "app/data_export.h"
 #include "app/edit_box.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "core/data_export.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "app/radio_group.h"
-#include "app/sample_rate_text.h"
 #include "app/scroll_bar.h"
+#include "core/sample_rate_text.h"
 #include "sources/test_patterns.h"
 
 namespace {

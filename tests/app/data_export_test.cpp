@@ -19,7 +19,7 @@
 #include <functional>
 #include <string>
 
-#include "app/data_export.h"
+#include "core/data_export.h"
 #include "form_probe.h"
 #include "message_box_watcher.h"
 

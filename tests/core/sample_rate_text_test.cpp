@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/sample_rate_text.h"
+#include "core/sample_rate_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/data_export.h"
+#include "core/data_export.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

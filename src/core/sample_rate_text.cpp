@@ -1,4 +1,4 @@
-#include "app/sample_rate_text.h"
+#include "core/sample_rate_text.h"
 
 #include <charconv>
 #include <cmath>
