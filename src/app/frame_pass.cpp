@@ -2,15 +2,13 @@
 #include <QComboBox>
 #include <QLabel>
 
-#include "analysis/fft.h"
-#include "analysis/frame_scaling.h"
 #include "analysis/tick_count.h"
 #include "app/image_control.h"
 #include "app/main_window.h"
 #include "app/radio_group.h"
+#include "core/frame_pass.h"
 #include "display/layout.h"
 #include "display/plot.h"
-#include "display/raw_strip.h"
 #include "display/scales.h"
 #include "sources/test_patterns.h"
 
@@ -30,17 +28,20 @@ void TForm1::AcquireFrame() {
 
 void TForm1::ProcessFrame() {
   const std::uint32_t start = analysis::GetTickCount();
-  analysis::ScaleFrame(*TimeData, Gain, CheckBox2->isChecked());
-  analysis::ComputeFFT(*TimeData, *SpectrumData);
-  display::DrawRawStrip(*Screen, *TimeData);
+  core::AnalyseFrame(*TimeData, *SpectrumData, Gain, CheckBox2->isChecked());
+  core::DrawFrame(*Screen, Palette, *TimeData, *SpectrumData, CurrentView());
   Image1->CopyRect(*Screen, display::kRawStripRect);
-  DrawSpectrum();
+  Image1->CopyRect(*Screen, display::kSpectrumCopyRect);
   const std::uint32_t end = analysis::GetTickCount();
   Label6->setText(QString::number(analysis::ElapsedTicks(start, end)));
 }
 
-void TForm1::DrawPlotFrame() {
-  display::DrawPlotFrame(*Screen, Palette);
+core::View TForm1::CurrentView() const {
+  return {CheckBox1->isChecked(), BinsPerColumn(), ViewOffset, FrameTime};
+}
+
+void TForm1::DrawRunStart() {
+  core::DrawRunStart(*Screen, Palette, CurrentView());
   CopyWholeSurface();
 }
 

@@ -20,6 +20,7 @@
 #include "app/message_boxes.h"
 #include "app/radio_group.h"
 #include "app/scroll_bar.h"
+#include "core/settings.h"
 #include "display/layout.h"
 
 namespace {
@@ -209,7 +210,7 @@ void TForm1::FormCreate() {
   FixedHeight = 430;
   FormResize();
   move(0, 0);
-  SampleRate = 44100;
+  SampleRate = core::kDefaultSampleRate;
   UpdateFrameTime();
   ShowSampleRate();
   Screen = std::make_unique<display::Canvas>(display::kScreenWidth, display::kScreenHeight);
@@ -239,7 +240,7 @@ void TForm1::resizeEvent(QResizeEvent *event) {
 }
 
 void TForm1::UpdateFrameTime() {
-  FrameTime = SampleRate == 0.0 ? 1.0 : 4096 / SampleRate;
+  FrameTime = core::FrameTimeOf(SampleRate);
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/frame.h"
+#include "core/frame_pass.h"
 #include "display/canvas.h"
 #include "display/palette.h"
 #include "sources/wave_in.h"
@@ -82,7 +83,8 @@ private:
   void ProcessFrame();
 
   // Drawing into Screen and copying to Image1.
-  void DrawPlotFrame();
+  core::View CurrentView() const;
+  void DrawRunStart();
   void DrawSpectrum();
   void DrawLevelScale();
   void DrawFrequencyAxis();

@@ -12,19 +12,15 @@
 #include "app/radio_group.h"
 #include "app/scroll_bar.h"
 #include "core/sample_rate_text.h"
+#include "core/settings.h"
 #include "sources/test_patterns.h"
 
 namespace {
 
 constexpr char16_t kEnter = 13;
-constexpr int kInitialPatternParam = 4000;
-constexpr int kScrollMaximum = 2048;
 
 const QString kContinuousCaption = QStringLiteral("連続FFT(&T)");
 const QString kStopCaption = QStringLiteral("停止(&T)");
-
-constexpr double kGains[] = {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0};
-constexpr int kPageSizes[] = {256, 512, 1024, 2048};
 
 QStringList ChannelItems() {
   QStringList items;
@@ -59,9 +55,7 @@ void TForm1::Button1Click() {
     Running = false;
     return;
   }
-  DrawPlotFrame();
-  DrawLevelScale();
-  DrawFrequencyAxis();
+  DrawRunStart();
   OpenWaveInput();
   Busy = true;
   AcquireFrame();
@@ -78,9 +72,7 @@ void TForm1::Button2Click() {
     return;
   }
   Button2->setText(kStopCaption);
-  DrawPlotFrame();
-  DrawLevelScale();
-  DrawFrequencyAxis();
+  DrawRunStart();
   OpenWaveInput();
   Running = true;
   while (Running) {
@@ -110,14 +102,14 @@ void TForm1::RadioGroup1Click() {
   default:
     break;
   }
-  PatternParam = kInitialPatternParam;
+  PatternParam = core::kInitialPatternParam;
 }
 
 void TForm1::ComboBox1Change() {
   if (RadioGroup1->ItemIndex() == 1) {
     OpenWaveInput();
   }
-  PatternParam = kInitialPatternParam;
+  PatternParam = core::kInitialPatternParam;
   DrawFrequencyAxis();
 }
 
@@ -151,15 +143,15 @@ void TForm1::ShowSampleRate() {
 
 void TForm1::ComboBox2Change() {
   const int index = ComboBox2->currentIndex();
-  if (index >= 0 && index < static_cast<int>(std::size(kGains))) {
-    Gain = kGains[index];
+  if (index >= 0 && index < static_cast<int>(std::size(core::kGains))) {
+    Gain = core::kGains[index];
   }
 }
 
 void TForm1::RadioGroup2Click() {
   const int index = RadioGroup2->ItemIndex();
-  if (index >= 0 && index < static_cast<int>(std::size(kPageSizes))) {
-    ScrollBar1->SetPageSize(kPageSizes[index]);
+  if (index >= 0 && index < static_cast<int>(std::size(core::kPageSizes))) {
+    ScrollBar1->SetPageSize(core::kPageSizes[index]);
   }
   ScrollBar1->SetLargeChange(ScrollBar1->maximum() / 8);
   // The rest is what a change of the position does: take it, clamp it, redraw.
@@ -168,8 +160,9 @@ void TForm1::RadioGroup2Click() {
 
 void TForm1::ScrollBar1Change() {
   ViewOffset = ScrollBar1->value();
-  if (ViewOffset + ScrollBar1->PageSize() >= kScrollMaximum) {
-    ScrollBar1->setValue(kScrollMaximum - ScrollBar1->PageSize());
+  if (const int clamped = core::ClampViewOffset(ViewOffset, ScrollBar1->PageSize());
+      clamped != ViewOffset) {
+    ScrollBar1->setValue(clamped);
   }
   DrawFrequencyAxis();
   DrawSpectrum();

@@ -21,9 +21,12 @@ struct WaveHeader {
   mutable std::mutex lock;
 };
 
-// Copies the first frame of the buffer, as it stands now, into `frame` as sample × 2^-15
-// (-32768 gives -1, 32767 gives 1 - 2^-15). Does not wait for a fill to end. The buffer must
-// hold at least one frame.
+// Converts one frame of 16-bit samples into `frame` as sample × 2^-15, the scaling of every
+// captured frame: -32768 gives -1, 32767 gives 1 - 2^-15, and every value is exact.
+void ScaleWaveFrame(const std::int16_t *samples, analysis::TimeFrame &frame);
+
+// Copies the first frame of the buffer, as it stands now, into `frame` through ScaleWaveFrame.
+// Does not wait for a fill to end. The buffer must hold at least one frame.
 void ReadWaveFrame(const WaveHeader &header, analysis::TimeFrame &frame);
 
 } // namespace sources
