@@ -1,0 +1,192 @@
+// The fast frame arithmetic against its literal form, bit for bit, over generated frames; and
+// fixed hashes of the exact output bits, which fail when any rounding point moves even if the
+// literal form were changed along with the fast code.
+
+#include "analysis/fft.h"
+#include "analysis/frame_scaling.h"
+#include "analysis/level.h"
+#include "literal_analysis.h"
+#include "sources/test_patterns.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace analysis {
+namespace {
+
+constexpr double kGains[] = {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0};
+
+// FNV-1a over the bytes of a range of values.
+template <typename T> std::uint64_t Hash(const T *values, std::size_t count, std::uint64_t h) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(values);
+  for (std::size_t i = 0; i < count * sizeof(T); ++i) {
+    h = (h ^ bytes[i]) * 0x100000001b3u;
+  }
+  return h;
+}
+
+// Everything a frame pass produces from one source frame: scaled samples, spectrum, levels of
+// every bin in both modes.
+struct PassResult {
+  TimeFrame time;
+  SpectrumFrame spectrum;
+  std::vector<double> levels; // dB for bins 0 … 4095, then linear
+
+  std::uint64_t Digest() const {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    h = Hash(time.data(), time.size(), h);
+    h = Hash(spectrum.data(), spectrum.size(), h);
+    return Hash(levels.data(), levels.size(), h);
+  }
+};
+
+template <typename Scale, typename Transform, typename Level>
+PassResult Pass(const TimeFrame &source, double gain, bool window, Scale scale, Transform transform,
+                Level level) {
+  PassResult result{source, {}, {}};
+  scale(result.time, gain, window);
+  transform(result.time, result.spectrum);
+  result.levels.reserve(2 * kFrameLength);
+  for (bool decibel : {true, false}) {
+    for (int k = 0; k < kFrameLength; ++k) {
+      result.levels.push_back(level(result.spectrum[2 * k], result.spectrum[2 * k + 1], decibel));
+    }
+  }
+  return result;
+}
+
+PassResult FastPass(const TimeFrame &source, double gain, bool window) {
+  return Pass(source, gain, window, ScaleFrame, ComputeFFT, BinLevel);
+}
+
+PassResult LiteralPass(const TimeFrame &source, double gain, bool window) {
+  return Pass(source, gain, window, literal::ScaleFrame, literal::ComputeFFT, literal::BinLevel);
+}
+
+// Index of the first differing bit pattern, or -1.
+template <typename T> int FirstDifference(const T *a, const T *b, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (std::memcmp(&a[i], &b[i], sizeof(T)) != 0) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+void ExpectSameBits(const PassResult &fast, const PassResult &expected, const std::string &what) {
+  ASSERT_EQ(FirstDifference(fast.time.data(), expected.time.data(), kFrameLength), -1)
+      << "scaled sample, " << what;
+  ASSERT_EQ(FirstDifference(fast.spectrum.data(), expected.spectrum.data(), 2 * kFrameLength), -1)
+      << "spectrum value, " << what;
+  ASSERT_EQ(FirstDifference(fast.levels.data(), expected.levels.data(), 2 * kFrameLength), -1)
+      << "level (dB bins, then linear), " << what;
+}
+
+// Frames of many kinds from one seed: uniform, Gaussian, tiny and subnormal, huge enough to
+// overflow inside the transform, signed zeros, single impulses and arbitrary finite bit patterns.
+TimeFrame RandomFrame(unsigned seed) {
+  std::mt19937 engine(seed);
+  std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+  std::normal_distribution<float> gaussian(0.0f, 0.3f);
+  std::uniform_int_distribution<std::uint32_t> bits;
+  TimeFrame frame{};
+  const auto fill = [&](auto make) {
+    for (float &x : frame) {
+      x = make();
+    }
+  };
+  switch (seed % 7) {
+  case 0:
+    fill([&] { return uniform(engine); });
+    break;
+  case 1:
+    fill([&] { return gaussian(engine); });
+    break;
+  case 2: // subnormal and barely normal magnitudes
+    fill([&] { return std::bit_cast<float>(bits(engine) & 0x80ffffffu); });
+    break;
+  case 3: // near the top of the float range: sums overflow to infinity and then to NaN
+    fill([&] { return uniform(engine) * 3.0e38f; });
+    break;
+  case 4: // signed zeros with a single impulse
+    fill([&] { return bits(engine) % 2 ? -0.0f : 0.0f; });
+    frame[bits(engine) % kFrameLength] = uniform(engine) * 4;
+    break;
+  case 5: { // any finite bit pattern
+    fill([&] {
+      float x;
+      do {
+        x = std::bit_cast<float>(bits(engine));
+      } while (!std::isfinite(x));
+      return x;
+    });
+    break;
+  }
+  default: // 16-bit audio samples
+    fill([&] { return static_cast<float>(static_cast<std::int16_t>(bits(engine))) / 32768; });
+    break;
+  }
+  return frame;
+}
+
+class ExactArithmeticTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    BuildBitReverseTable();
+    BuildTwiddleTables();
+  }
+
+  // Runs the fast pass on every arithmetic path this machine has and compares it with the
+  // literal pass.
+  static void Check(const TimeFrame &source, double gain, bool window, const std::string &what) {
+    const PassResult expected = LiteralPass(source, gain, window);
+    ExpectSameBits(FastPass(source, gain, window), expected, what);
+  }
+};
+
+TEST_F(ExactArithmeticTest, OutputBitsOfThreeFixedFramesAreUnchanged) {
+  std::uint32_t state = 12345;
+  const auto next = [&] { return state = state * 1664525u + 1013904223u; };
+  TimeFrame uniform, loud, extreme;
+  for (int i = 0; i < kFrameLength; ++i) {
+    uniform[i] = static_cast<float>(static_cast<std::int32_t>(next())) * 0x1p-31f;
+    loud[i] = static_cast<float>(static_cast<std::int32_t>(next() >> 4)) * 0x1p-17f;
+    const std::uint32_t r = next();
+    extreme[i] = r % 5 == 0 ? std::bit_cast<float>(r & 0x80ffffffu) : r % 5 == 1 ? 0x1p126f : 0;
+  }
+  EXPECT_EQ(FastPass(uniform, 1.0, true).Digest(), 0xe99431497ac08bdau);
+  EXPECT_EQ(FastPass(loud, 0.1, false).Digest(), 0x33c0b4d055d1de3bu);
+  EXPECT_EQ(FastPass(extreme, 20.0, true).Digest(), 0x897b6faf668e678fu);
+}
+
+TEST_F(ExactArithmeticTest, PatternsAtEveryGainWithAndWithoutWindowMatchTheLiteralPass) {
+  for (int pattern = 0; pattern < sources::kPatternCount; ++pattern) {
+    for (std::int32_t k : {0, 1, 2, 3, 100, 1000, 1234, 2047, 2048, 4000, 4095, 4096}) {
+      std::int32_t param = k;
+      TimeFrame frame;
+      sources::MakePattern(pattern, frame, param);
+      for (double gain : kGains) {
+        for (bool window : {false, true}) {
+          Check(frame, gain, window,
+                "pattern " + std::to_string(pattern) + " k " + std::to_string(k) + " gain " +
+                    std::to_string(gain) + " window " + std::to_string(window));
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ExactArithmeticTest, RandomFramesMatchTheLiteralPass) {
+  for (unsigned seed = 0; seed < 2000; ++seed) {
+    Check(RandomFrame(seed), kGains[seed % 10], seed % 3 == 0, "seed " + std::to_string(seed));
+  }
+}
+
+} // namespace
+} // namespace analysis
