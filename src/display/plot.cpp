@@ -57,19 +57,17 @@ void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::Spectr
       std::bit_floor(static_cast<unsigned>(std::clamp(binsPerColumn, 1, kMaxBinsPerColumn))));
   const int first = std::clamp(viewOffset, 0, analysis::kFrameLength - kPlotColumns * z);
 
-  std::array<double, kMaxBinsPerColumn> levels{};
+  std::array<double, kPlotColumns * kMaxBinsPerColumn> levels;
+  analysis::BinLevels(spectrum, first, kPlotColumns * z, decibel, levels.data());
   for (int c = 0; c < kPlotColumns; ++c) {
-    for (int i = 0; i < z; ++i) {
-      const int bin = first + z * c + i;
-      levels[i] = analysis::BinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
-    }
+    double *const column = &levels[z * c];
     // Balanced tree of pairs: (0,1) (2,3) ... first, then the pairs of those results.
     for (int width = z; width > 1; width /= 2) {
       for (int i = 0; i < width / 2; ++i) {
-        levels[i] = analysis::StrongerOf(levels[2 * i], levels[2 * i + 1]);
+        column[i] = analysis::StrongerOf(column[2 * i], column[2 * i + 1]);
       }
     }
-    DrawSpectrumColumn(canvas, palette, kPlotLeft + c, ColumnHeight(levels[0]));
+    DrawSpectrumColumn(canvas, palette, kPlotLeft + c, ColumnHeight(column[0]));
   }
 }
 

@@ -2,6 +2,7 @@
 // fixed hashes of the exact output bits, which fail when any rounding point moves even if the
 // literal form were changed along with the fast code.
 
+#include "analysis/arithmetic_path.h"
 #include "analysis/fft.h"
 #include "analysis/frame_scaling.h"
 #include "analysis/level.h"
@@ -46,27 +47,31 @@ struct PassResult {
   }
 };
 
-template <typename Scale, typename Transform, typename Level>
+template <typename Scale, typename Transform, typename Levels>
 PassResult Pass(const TimeFrame &source, double gain, bool window, Scale scale, Transform transform,
-                Level level) {
-  PassResult result{source, {}, {}};
+                Levels levels) {
+  PassResult result{source, {}, std::vector<double>(2 * kFrameLength)};
   scale(result.time, gain, window);
   transform(result.time, result.spectrum);
-  result.levels.reserve(2 * kFrameLength);
-  for (bool decibel : {true, false}) {
-    for (int k = 0; k < kFrameLength; ++k) {
-      result.levels.push_back(level(result.spectrum[2 * k], result.spectrum[2 * k + 1], decibel));
-    }
-  }
+  levels(result.spectrum, true, &result.levels[0]);
+  levels(result.spectrum, false, &result.levels[kFrameLength]);
   return result;
 }
 
 PassResult FastPass(const TimeFrame &source, double gain, bool window) {
-  return Pass(source, gain, window, ScaleFrame, ComputeFFT, BinLevel);
+  return Pass(source, gain, window, ScaleFrame, ComputeFFT,
+              [](const SpectrumFrame &spectrum, bool decibel, double *levels) {
+                BinLevels(spectrum, 0, kFrameLength, decibel, levels);
+              });
 }
 
 PassResult LiteralPass(const TimeFrame &source, double gain, bool window) {
-  return Pass(source, gain, window, literal::ScaleFrame, literal::ComputeFFT, literal::BinLevel);
+  return Pass(source, gain, window, literal::ScaleFrame, literal::ComputeFFT,
+              [](const SpectrumFrame &spectrum, bool decibel, double *levels) {
+                for (int k = 0; k < kFrameLength; ++k) {
+                  levels[k] = literal::BinLevel(spectrum[2 * k], spectrum[2 * k + 1], decibel);
+                }
+              });
 }
 
 // Index of the first differing bit pattern, or -1.
@@ -146,7 +151,12 @@ protected:
   // literal pass.
   static void Check(const TimeFrame &source, double gain, bool window, const std::string &what) {
     const PassResult expected = LiteralPass(source, gain, window);
-    ExpectSameBits(FastPass(source, gain, window), expected, what);
+    for (bool portable : {false, true}) {
+      ForcePortablePath(portable);
+      ExpectSameBits(FastPass(source, gain, window), expected,
+                     what + (portable ? ", portable path" : ", vector path"));
+    }
+    ForcePortablePath(false);
   }
 };
 

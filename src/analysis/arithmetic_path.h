@@ -1,0 +1,26 @@
+#pragma once
+
+// Which implementation of the exact frame arithmetic runs, and how often it had to redo a value
+// at extended precision. Every path gives the same bits; the choice only changes the speed.
+
+#include <cstdint>
+
+namespace analysis {
+
+// True when the AVX2 + FMA code runs: the CPU has both and the portable path is not forced.
+bool UsesVectorPath();
+
+// With true, the portable code runs even on a CPU with AVX2 and FMA; false restores the choice
+// made from the CPU. For tests and benchmarks.
+void ForcePortablePath(bool portable);
+
+// Values that the fast code could not decide in double precision and recomputed the literal
+// extended-precision way, counted since the program started.
+struct LiteralFallbacks {
+  std::uint64_t butterflies = 0;
+  std::uint64_t samples = 0;
+  std::uint64_t levels = 0;
+};
+LiteralFallbacks &Fallbacks();
+
+} // namespace analysis
