@@ -23,7 +23,7 @@ ensure_packages() {
     "${missing[@]}"
 }
 
-build_packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libpulse-dev
+build_packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libpulse-dev libsndfile1-dev
   fonts-ipafont-gothic fonts-dejavu-core)
 
 # Configures and builds into the given directory with extra CMake arguments.

@@ -22,11 +22,11 @@ constexpr std::string_view kLineEnd = "\r\n";
 // About the length of one line, so that the text is allocated once.
 constexpr std::size_t kLineReserve = 32;
 
-void AppendLine(std::string &text, const std::string &first, double second) {
-  text += first;
-  text += '\t';
-  text += display::FormatFixed(second, kDecimals);
-  text += kLineEnd;
+// "first", TAB, then `second` with six decimals.
+std::string Line(std::string first, double second) {
+  first += '\t';
+  first += display::FormatFixed(second, kDecimals);
+  return first;
 }
 
 // The file a name finally stands for: a symbolic link is followed to its target, so that the
@@ -83,9 +83,22 @@ std::string FormatRawData(const analysis::TimeFrame &timeData) {
   std::string text;
   text.reserve(analysis::kFrameLength * kLineReserve);
   for (int i = 0; i < analysis::kFrameLength; ++i) {
-    AppendLine(text, std::to_string(i), timeData[i]);
+    text += Line(std::to_string(i), timeData[i]);
+    text += kLineEnd;
   }
   return text;
+}
+
+std::string SpectrumLine(const analysis::SpectrumFrame &spectrumData, int bin, double sampleRate,
+                         bool decibel) {
+  const double re = spectrumData[2 * bin];
+  const double im = spectrumData[2 * bin + 1];
+  const double frequency = static_cast<double>(bin * kBinScale * sampleRate);
+  // The level scale counts attenuation; the file shows the power in dB, so the sign flips
+  // and the zero-power level 999 becomes -999.
+  const double value = decibel ? -analysis::BinLevel(re, im, true)
+                               : analysis::LevelToAmplitude(analysis::BinLevel(re, im, false));
+  return Line(display::FormatFixed(frequency, kDecimals), value);
 }
 
 std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, double sampleRate,
@@ -93,14 +106,8 @@ std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, doub
   std::string text;
   text.reserve(analysis::kFrameLength * kLineReserve);
   for (int j = 0; j < analysis::kFrameLength; ++j) {
-    const double re = spectrumData[2 * j];
-    const double im = spectrumData[2 * j + 1];
-    const double frequency = static_cast<double>(j * kBinScale * sampleRate);
-    // The level scale counts attenuation; the file shows the power in dB, so the sign flips
-    // and the zero-power level 999 becomes -999.
-    const double value = decibel ? -analysis::BinLevel(re, im, true)
-                                 : analysis::LevelToAmplitude(analysis::BinLevel(re, im, false));
-    AppendLine(text, display::FormatFixed(frequency, kDecimals), value);
+    text += SpectrumLine(spectrumData, j, sampleRate, decibel);
+    text += kLineEnd;
   }
   return text;
 }

@@ -12,6 +12,11 @@
 // 4096 lines "%d\t%f": the index and the sample, widened to double.
 std::string FormatRawData(const analysis::TimeFrame &timeData);
 
+// The line of bin `bin` (0 ... 4095) in the spectrum file, without its line end: "%f\t%f" of
+// the frequency and the value that FormatSpectrumData writes for it.
+std::string SpectrumLine(const analysis::SpectrumFrame &spectrumData, int bin, double sampleRate,
+                         bool decibel);
+
 // 4096 lines "%f\t%f", one per bin j of the whole transform: the frequency j × sampleRate /
 // 4096, then with `decibel` the power in dB, 10 × log10(re² + im²) or -999 for zero power,
 // otherwise the amplitude sqrt(re² + im²) as recovered from the bin's linear level.

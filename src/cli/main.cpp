@@ -1,0 +1,42 @@
+// vireo-analyse: Vireo's analysis from the command line, without a display.
+#include <QGuiApplication>
+
+#include <clocale>
+#include <iostream>
+
+#include "cli/analyse.h"
+
+int main(int argc, char *argv[]) {
+  const cli::ParsedCommandLine command =
+      cli::ParseCommandLine({argv + 1, static_cast<std::size_t>(argc - 1)});
+  switch (command.request) {
+  case cli::Request::Help:
+    std::cout << cli::UsageText();
+    return std::cout.flush() ? cli::kExitSuccess : cli::kExitFailure;
+  case cli::Request::Version:
+    std::cout << "vireo-analyse (Vireo) " VIREO_VERSION "\n";
+    return std::cout.flush() ? cli::kExitSuccess : cli::kExitFailure;
+  case cli::Request::Run:
+    break;
+  }
+  if (!command.error.empty()) {
+    std::cerr << "vireo-analyse: " << command.error << '\n';
+    return cli::kExitUsage;
+  }
+  // The picture's text needs a GUI application; it never shows a window, so the offscreen
+  // platform serves on any machine, with or without a display. Qt's own options are not
+  // offered: the application sees the program name only.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt's notes about the environment (no runtime folder and the like) are not the program's
+  // messages: only its critical errors reach standard error.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+      std::cerr << message.toLocal8Bit().constData() << '\n';
+    }
+  });
+  int qtArgc = 1;
+  QGuiApplication app(qtArgc, argv);
+  // The application set the locale from the environment; numbers always use a decimal point.
+  std::setlocale(LC_NUMERIC, "C");
+  return cli::Analyse(command.options, std::cout, std::cerr);
+}

@@ -1,0 +1,176 @@
+// vireo-analyse, run as a separate process without a display: the same files and picture as
+// the window, audio files in several sample formats, and its answers to bad input.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "form_probe.h"
+
+namespace {
+
+struct Result {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+QByteArray ReadAll(const QString &path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  return file.readAll();
+}
+
+class AnalyseTest : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+  QString Path(const QString &name) const { return dir.filePath(name); }
+
+  // Runs the program in the test folder with no display and a comma-decimal locale (where the
+  // system has it), optionally with its standard output going to `outputFile`.
+  Result Run(const QStringList &args, const QString &outputFile = {}) const {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir.path());
+    if (!outputFile.isEmpty()) {
+      process.setStandardOutputFile(outputFile);
+    }
+    process.start(QStringLiteral(VIREO_ANALYSE), args);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+  }
+
+  // A mono 44100 Hz WAV file of a 3000 Hz tone of half the full scale, two frames long, in the
+  // given sample format; every format holds the same 16-bit values exactly.
+  QString WriteTone(const QString &name, int format) const {
+    const QString path = Path(name);
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | format;
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
+    // Each format gets the data type that it stores exactly: integers fill the 16 or 24 bits
+    // from the top, and a floating-point sample x stands for x × 32767.
+    const std::size_t length = 2 * analysis::kFrameLength;
+    std::vector<int> integers(length);
+    std::vector<double> reals(length);
+    for (std::size_t i = 0; i < length; ++i) {
+      const long sample = std::lrint(16384 * std::sin(2 * M_PI * 3000 * i / 44100.0));
+      integers[i] = static_cast<int>(sample * 65536);
+      reals[i] = sample / 32767.0;
+    }
+    const sf_count_t written = format == SF_FORMAT_FLOAT
+                                   ? sf_writef_double(file, reals.data(), length)
+                                   : sf_writef_int(file, integers.data(), length);
+    EXPECT_EQ(written, static_cast<sf_count_t>(length));
+    sf_close(file);
+    return path;
+  }
+
+  QTemporaryDir dir;
+};
+
+TEST_F(AnalyseTest, StartUpSettingsGiveTheWindowsFirstQuickSaveAndPicture) {
+  TForm1 form;
+  TForm1Probe probe(form);
+  probe.AppDir() = dir.path() + '/';
+  QTest::keyClick(probe.Edit2(), Qt::Key_Return);
+
+  const Result result = Run({"--pattern", "1", "--out", "X", "--png"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  for (const char *extension : {".raw", ".spc"}) {
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("X1") + extension)),
+              ReadAll(Path(QStringLiteral("Filename1") + extension)))
+        << extension;
+  }
+  const QImage picture(Path("X1.png"));
+  ASSERT_EQ(picture.size(), QSize(320, 240));
+  EXPECT_EQ(picture.convertToFormat(QImage::Format_RGB888),
+            probe.Image1()->Picture().convertToFormat(QImage::Format_RGB888));
+}
+
+TEST_F(AnalyseTest, AToneFilePeaksAtItsBinInEverySampleFormat) {
+  std::string sixteenBitPeaks;
+  for (const auto &[name, format] :
+       {std::pair{"16.wav", SF_FORMAT_PCM_16}, std::pair{"24.wav", SF_FORMAT_PCM_24},
+        std::pair{"float.wav", SF_FORMAT_FLOAT}}) {
+    SCOPED_TRACE(name);
+    const QString out = QStringLiteral("tone") + name;
+    const Result result = Run({"--input", WriteTone(name, format), "--frames", "2", "--hop", "2048",
+                               "--peak", "--out", out});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const QStringList lines = QString::fromStdString(result.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    // Frame, bin, then the bin's line of the .spc file: 3000 Hz lies in bin 279 at 44100 Hz.
+    const QString spectrumLine =
+        QString::fromLatin1(ReadAll(Path(out + "1.spc"))).split(QStringLiteral("\r\n")).value(279);
+    EXPECT_EQ(lines[0], QStringLiteral("1\t279\t") + spectrumLine);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("2\t279\t3003.881836\t")))
+        << lines[1].toStdString();
+    if (sixteenBitPeaks.empty()) {
+      sixteenBitPeaks = result.out;
+    }
+    EXPECT_EQ(result.out, sixteenBitPeaks);
+  }
+}
+
+TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
+  QFile notAudio(Path("notes.wav"));
+  ASSERT_TRUE(notAudio.open(QIODevice::WriteOnly));
+  notAudio.write("just some text, not a sound\n");
+  notAudio.close();
+  const QString shortFile = WriteTone("short.wav", SF_FORMAT_PCM_16);
+  // An export file whose name leads to a full device: the write must fail, not pass as done.
+  ASSERT_TRUE(QFile::link("/dev/full", Path("full1.raw")));
+
+  const struct {
+    QStringList args;
+    QString output; // where standard output goes, when not to the test
+    int exitCode;
+    std::string message;
+  } cases[] = {
+      {{"--input", "missing.wav", "--peak"}, {}, 1, "cannot read missing.wav: "},
+      {{"--input", "notes.wav", "--peak"}, {}, 1, "cannot read notes.wav: "},
+      {{"--input", shortFile, "--frames", "3", "--peak"}, {}, 1, "holds 8192 samples"},
+      {{"--pattern", "8", "--peak"}, {}, 2, "--pattern: '8' is not a pattern number"},
+      {{"--pattern", "1", "--gain", "3", "--peak"}, {}, 2, "--gain: '3' is not one of the gains"},
+      {{"--pattern", "1", "--rate", "abc", "--peak"}, {}, 2, "--rate: 'abc' is not a decimal"},
+      {{"--pattern", "1", "--out", "missing/X"}, {}, 1, "cannot write missing/X1.raw"},
+      {{"--pattern", "1", "--out", "full"}, {}, 1, "cannot write full1.raw"},
+      {{"--pattern", "1", "--peak"}, "/dev/full", 1, "cannot write the standard output"},
+      {{"--pattern", "1"}, {}, 2, "nothing to write"},
+      {{"--pattern", "1", "--colour", "--peak"}, {}, 2, "unknown option '--colour'"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const Result result = Run(c.args, c.output);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    EXPECT_TRUE(result.err.starts_with("vireo-analyse: ") &&
+                result.err.find(c.message) != std::string::npos &&
+                std::count(result.err.begin(), result.err.end(), '\n') == 1)
+        << result.err;
+  }
+  EXPECT_FALSE(QFile::exists(Path("X1.raw")));
+  EXPECT_FALSE(QFile::exists(Path("full1.spc"))) << "written after the first file failed";
+}
+
+} // namespace
