@@ -1,9 +1,16 @@
 #include "app/edit_box.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QMenuBar>
 
 namespace {
 constexpr char16_t kEnter = 13;
+}
+
+EditBox::EditBox(QWidget *parent) : QLineEdit(parent) {
+  connect(qApp, &QApplication::focusChanged, this,
+          [this](QWidget *, QWidget *now) { FocusChanged(now); });
 }
 
 void EditBox::keyPressEvent(QKeyEvent *event) {
@@ -45,9 +52,33 @@ bool EditBox::GrowsPastLimit(qsizetype before, qsizetype after) const {
 void EditBox::focusOutEvent(QFocusEvent *event) {
   QLineEdit::focusOutEvent(event);
   // Only a move to another control of the same window counts, not a menu, a message box or
-  // another window taking the focus.
-  const Qt::FocusReason reason = event->reason();
-  if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && OnExit) {
+  // another window taking the focus: those give it back.
+  switch (event->reason()) {
+  case Qt::ActiveWindowFocusReason:
+  case Qt::PopupFocusReason:
+    break;
+  case Qt::MenuBarFocusReason:
+    // The menu bar returns the focus here when it is left by the keyboard; a click on another
+    // control moves the focus there instead, which is then the exit.
+    leftForMenuBar = true;
+    break;
+  default:
+    RaiseExit();
+  }
+}
+
+void EditBox::FocusChanged(QWidget *now) {
+  if (!leftForMenuBar || now == nullptr || qobject_cast<QMenuBar *>(now) != nullptr) {
+    return;
+  }
+  leftForMenuBar = false;
+  if (now != this) {
+    RaiseExit();
+  }
+}
+
+void EditBox::RaiseExit() {
+  if (OnExit) {
     OnExit();
   }
 }

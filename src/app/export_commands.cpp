@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 
 #include "app/edit_box.h"
 #include "app/main_window.h"
@@ -40,12 +41,15 @@ void TForm1::A1Click() {
   }
   SaveDialog1->setWindowTitle(QStringLiteral("データの保存"));
   // The dialog itself accepts a name in a folder that does not exist: say so and ask again.
-  while (SaveDialog1->exec() == QDialog::Accepted) {
+  for (;;) {
+    OfferLastSaveName();
+    if (SaveDialog1->exec() != QDialog::Accepted) {
+      return;
+    }
     const QString name = SaveDialog1->selectedFiles().value(0);
     const QString folder = QFileInfo(name).absolutePath();
     if (QFileInfo(folder).isDir()) {
-      // Offered again by the next save.
-      SaveDialog1->selectFile(name);
+      LastSaveName = name;
       SaveData(name);
       return;
     }
@@ -53,6 +57,18 @@ void TForm1::A1Click() {
                            folder + QStringLiteral("\nフォルダが見つかりません。"
                                                    "フォルダ名を確認してください。"),
                            SaveDialog1->windowTitle());
+  }
+}
+
+void TForm1::OfferLastSaveName() {
+  // Whatever was typed into a cancelled or refused dialog is dropped.
+  if (!LastSaveName.isEmpty()) {
+    SaveDialog1->selectFile(LastSaveName);
+    return;
+  }
+  // The dialog's name box; selecting an empty name leaves it as it is.
+  if (auto *nameBox = SaveDialog1->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+    nameBox->clear();
   }
 }
 

@@ -61,6 +61,8 @@ TForm1::TForm1() {
   analysis::BuildTwiddleTables();
 
   FormCreate();
+  // The window opens with the focus on the first control of the tab order.
+  RadioGroup1->FocusSelected();
 }
 
 TForm1::~TForm1() {
@@ -109,7 +111,7 @@ void TForm1::CreateControls() {
   ScrollBar1 = new ScrollBar(client);
   ScrollBar1->setGeometry(16, 248, 288, 16);
   ScrollBar1->setFocusPolicy(Qt::StrongFocus);
-  ScrollBar1->setRange(0, 2048);
+  ScrollBar1->SetMaximum(2048);
   ScrollBar1->SetPageSize(512);
   ScrollBar1->setSingleStep(1);
   ScrollBar1->SetLargeChange(64);

@@ -105,6 +105,7 @@ private:
   void Image1MouseMove(int x, int y);
   void SaveData(const QString &path);
   void A1Click();
+  void OfferLastSaveName();
   void Edit2KeyPress(char16_t &key);
   void QuickSaveQ1Click();
   void About1Click();
@@ -136,6 +137,8 @@ private:
   EditBox *Edit2 = nullptr;
   QLabel *StatusBar1 = nullptr;
   QFileDialog *SaveDialog1 = nullptr;
+  // The name the last save through SaveDialog1 used; the dialog offers it again.
+  QString LastSaveName;
 
   // Menus.
   QMenu *File1 = nullptr;

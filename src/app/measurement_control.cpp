@@ -153,7 +153,7 @@ void TForm1::RadioGroup2Click() {
   if (index >= 0 && index < static_cast<int>(std::size(core::kPageSizes))) {
     ScrollBar1->SetPageSize(core::kPageSizes[index]);
   }
-  ScrollBar1->SetLargeChange(ScrollBar1->maximum() / 8);
+  ScrollBar1->SetLargeChange(ScrollBar1->Maximum() / 8);
   // The rest is what a change of the position does: take it, clamp it, redraw.
   ScrollBar1Change();
 }

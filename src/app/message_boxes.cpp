@@ -21,16 +21,17 @@ bool AskYesNo(QWidget *owner, const QString &text, const QString &caption) {
 void ShowOwnerlessMessage(const QString &text, const QString &caption) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
   box.setWindowModality(Qt::NonModal);
+  // The box does not keep the program alive: closing the main window ends the program, and
+  // that quit ends this loop too.
+  box.setAttribute(Qt::WA_QuitOnClose, false);
   QEventLoop loop;
   QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
   box.show();
-  // A quit of the application ends this loop too, so the box never outlives the program.
   loop.exec();
 }
 
 void ShowSimpleMessage(const QString &text) {
-  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
-                  QMessageBox::Ok);
+  QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok);
   box.adjustSize();
   if (const QScreen *screen = QGuiApplication::primaryScreen()) {
     box.move(screen->geometry().center() - box.rect().center());

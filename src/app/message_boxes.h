@@ -11,7 +11,7 @@ void ShowApplicationMessage(QWidget *owner, const QString &text, const QString &
 bool AskYesNo(QWidget *owner, const QString &text, const QString &caption);
 
 // A message box without owner window: the program's other windows stay usable (their
-// handlers run while it is shown); returns when the user closes it.
+// handlers run while it is shown); returns when the user closes it or the program ends.
 void ShowOwnerlessMessage(const QString &text, const QString &caption);
 
 // The simple message dialog: no icon, one OK button, centred on the screen, the application

@@ -2,10 +2,12 @@
 
 #include <QButtonGroup>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 
 namespace {
-constexpr int kItemLeft = 8;
-constexpr int kFirstItemTop = 16;
+// Space between the frame and the items on the left and right.
+constexpr int kItemInset = 6;
 } // namespace
 
 RadioGroup::RadioGroup(const QString &caption, QWidget *parent)
@@ -15,19 +17,46 @@ RadioGroup::RadioGroup(const QString &caption, QWidget *parent)
 }
 
 void RadioGroup::SetItems(const QStringList &items) {
-  for (QAbstractButton *button : buttons->buttons()) {
-    buttons->removeButton(button);
-    delete button;
-  }
+  // The buttons are kept and renamed, so that their place in the tab order stays; only a
+  // longer list adds buttons, each after the one before it.
+  Check(-1);
   itemIndex = -1;
-  // Items share the height below the caption evenly, one column.
   const int count = static_cast<int>(items.size());
-  const int step = count > 0 ? (height() - kFirstItemTop - 4) / count : 0;
+  while (buttons->buttons().size() > count) {
+    delete buttons->buttons().takeLast();
+  }
   for (int i = 0; i < count; ++i) {
+    if (QAbstractButton *button = buttons->button(i)) {
+      button->setText(items[i]);
+      continue;
+    }
     auto *button = new QRadioButton(items[i], this);
-    button->setGeometry(kItemLeft, kFirstItemTop + i * step, width() - 2 * kItemLeft, step);
     buttons->addButton(button, i);
+    if (QWidget *previous = Item(i - 1)) {
+      setTabOrder(previous, button);
+    }
     button->show();
+  }
+  LayOutItems();
+}
+
+void RadioGroup::resizeEvent(QResizeEvent *event) {
+  QGroupBox::resizeEvent(event);
+  LayOutItems();
+}
+
+void RadioGroup::LayOutItems() {
+  // One column inside the frame, below its caption, the items sharing the height evenly.
+  QStyleOptionGroupBox option;
+  initStyleOption(&option);
+  const QRect inside =
+      style()
+          ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, this)
+          .adjusted(kItemInset, 0, -kItemInset, 0);
+  const QList<QAbstractButton *> items = buttons->buttons();
+  const int step = items.isEmpty() ? 0 : inside.height() / static_cast<int>(items.size());
+  for (int i = 0; i < items.size(); ++i) {
+    items[i]->setGeometry(inside.left(), inside.top() + i * step, inside.width(), step);
   }
 }
 
@@ -52,6 +81,11 @@ void RadioGroup::FocusSelected() {
 }
 
 void RadioGroup::SetItemIndex(int index) {
+  Check(index);
+  Select(buttons->button(index) ? index : -1);
+}
+
+void RadioGroup::Check(int index) {
   if (QAbstractButton *button = buttons->button(index)) {
     button->setChecked(true);
   } else if (QAbstractButton *checked = buttons->checkedButton()) {
@@ -59,7 +93,6 @@ void RadioGroup::SetItemIndex(int index) {
     checked->setChecked(false);
     buttons->setExclusive(true);
   }
-  Select(buttons->button(index) ? index : -1);
 }
 
 void RadioGroup::Select(int index) {

@@ -10,8 +10,9 @@ VireoApplication::VireoApplication(int &argc, char **argv) : QApplication(argc, 
   // The application object set the locale from the environment; numbers in texts and files
   // always use a decimal point.
   std::setlocale(LC_NUMERIC, "C");
+  // The application title. It is deliberately not set as the display name too: the window
+  // system would then append it to every window's caption.
   setApplicationName(QStringLiteral("Vireo"));
-  setApplicationDisplayName(QStringLiteral("Vireo"));
   QFont font(QStringLiteral("IPAPGothic"));
   font.setPixelSize(12);
   setFont(font);
@@ -36,5 +37,5 @@ int VireoApplication::Run(const std::function<int()> &body) {
 }
 
 void VireoApplication::ShowError(const char *text) {
-  QMessageBox::critical(nullptr, applicationDisplayName(), QString::fromLocal8Bit(text));
+  QMessageBox::critical(nullptr, applicationName(), QString::fromLocal8Bit(text));
 }

@@ -348,6 +348,40 @@ TEST_F(SaveCommandTest, DialogSavesUnderTheChosenNameAndOffersItAgain) {
   EXPECT_EQ(Lines(ReadFile(Path("test.txt.raw"))).size(), 4096u);
 }
 
+TEST_F(SaveCommandTest, TheDialogOffersTheLastNameUsedForASave) {
+  const auto nameBox = [](QFileDialog *dialog) {
+    return dialog->findChild<QLineEdit *>("fileNameEdit");
+  };
+  // Typed and cancelled: not offered.
+  SaveThroughDialog([&](QFileDialog *dialog, int) {
+    nameBox(dialog)->setText("typed");
+    dialog->reject();
+  });
+  QString offered = "?";
+  SaveThroughDialog([&](QFileDialog *dialog, int) {
+    offered = nameBox(dialog)->text();
+    Choose(dialog, Path("saved"));
+  });
+  EXPECT_EQ(offered, "");
+  // Refused: the dialog comes back with the name last saved under, as does the next save.
+  MessageBoxWatcher watcher;
+  QStringList offers;
+  SaveThroughDialog([&](QFileDialog *dialog, int showing) {
+    offers << dialog->selectedFiles().value(0);
+    if (showing == 1) {
+      Choose(dialog, Path("missing/name"));
+    } else {
+      dialog->reject();
+    }
+  });
+  SaveThroughDialog([&](QFileDialog *dialog, int) {
+    offers << dialog->selectedFiles().value(0);
+    dialog->reject();
+  });
+  EXPECT_EQ(offers, QStringList(3, Path("saved")));
+  EXPECT_EQ(watcher.Boxes().size(), 1u);
+}
+
 TEST_F(SaveCommandTest, CancelledDialogWritesNothing) {
   SaveThroughDialog([](QFileDialog *dialog, int) { dialog->reject(); });
   EXPECT_TRUE(QDir(dir.path()).isEmpty());

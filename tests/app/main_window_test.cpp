@@ -4,6 +4,8 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 
 #include "display/layout.h"
@@ -38,7 +40,7 @@ TEST(MainWindowStartup, SettingsAfterCreation) {
   // sets it from the range.
   EXPECT_EQ(probe.ScrollBar1()->PageSize(), 512);
   EXPECT_EQ(probe.ScrollBar1()->LargeChange(), 64);
-  EXPECT_EQ(probe.ScrollBar1()->maximum(), 2048);
+  EXPECT_EQ(probe.ScrollBar1()->Maximum(), 2048);
   EXPECT_EQ(probe.Button2()->text(), QString::fromUtf8("連続FFT(&T)"));
   bool isNumber = false;
   probe.Label6()->text().toUInt(&isNumber);
@@ -110,6 +112,31 @@ TEST(MainWindowLayout, TabOrderAndAccessKeys) {
   EXPECT_EQ(QApplication::focusWidget(), probe.ComboBox2());
   QTest::keyClick(&form, Qt::Key_Q, Qt::AltModifier);
   EXPECT_EQ(QApplication::focusWidget(), probe.Edit2());
+}
+
+TEST(MainWindowLayout, StartUpFocusAndRadioItemsInsideTheirFrames) {
+  TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  TForm1Probe probe(form);
+  EXPECT_EQ(QApplication::focusWidget(), probe.RadioGroup1()->Item(2));
+  // The items keep their place in the tab order, backwards too.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), probe.RadioGroup1()->Item(2));
+  for (RadioGroup *group : {probe.RadioGroup1(), probe.RadioGroup2()}) {
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    // Inside the frame's lines, as the style draws them.
+    const QRect inside = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                        QStyle::SC_GroupBoxContents, group);
+    for (QWidget *item : group->Items()) {
+      EXPECT_TRUE(inside.contains(item->geometry()))
+          << group->title().toStdString() << ": " << item->y() << " in " << inside.y();
+    }
+  }
 }
 
 TEST(MainWindowMenus, CaptionsInOrder) {
@@ -196,6 +223,40 @@ TEST(MainWindowClose, DuringRunYesEndsTheRunAfterItsFrame) {
   EXPECT_EQ(probe.PatternParam(), paramAtClose + 1);
   EXPECT_EQ(probe.Button2()->text(), QString::fromUtf8("連続FFT(&T)"));
   EXPECT_EQ(watcher.Boxes().size(), 1u);
+}
+
+TEST(MainWindowClose, AnAcceptedCloseEndsTheProgramWhileAnInputErrorIsShown) {
+  TForm1 form;
+  form.show();
+  TForm1Probe probe(form);
+  // During a run a bad rate shows its box; then the window is closed and the question
+  // answered Yes. The box is left open.
+  QTimer::singleShot(0, probe.Button2(), &QPushButton::click);
+  QTimer::singleShot(20, [&] {
+    probe.Edit1()->setText("abc");
+    QTest::keyClick(probe.Edit1(), Qt::Key_Return);
+  });
+  QTimer::singleShot(60, [&] {
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        box->button(QMessageBox::Yes)->click();
+      }
+    });
+    answer.start(5);
+    form.close();
+  });
+  bool stillRunning = false;
+  QTimer::singleShot(3000, [&] {
+    stillRunning = true;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+      window->close();
+    }
+    QApplication::quit();
+  });
+  QApplication::exec();
+  EXPECT_FALSE(stillRunning) << "the program outlived its closed main window";
+  EXPECT_FALSE(probe.Running());
 }
 
 } // namespace
