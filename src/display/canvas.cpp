@@ -45,11 +45,18 @@ Canvas::Canvas(int width, int height)
   FillRect({0, 0, Width(), Height()});
 }
 
-void Canvas::Put(int x, int y, Color color) {
+void Canvas::PutRun(int x, int y, int count, bool down, Color color) {
+  // One detach check for the whole run, then plain pointer steps along the row or the column.
+  const qsizetype step = down ? image_.bytesPerLine() : 3;
   uchar *pixel = image_.scanLine(y) + 3 * x;
-  pixel[0] = static_cast<uchar>(color & 0xFF);
-  pixel[1] = static_cast<uchar>((color >> 8) & 0xFF);
-  pixel[2] = static_cast<uchar>((color >> 16) & 0xFF);
+  const uchar red = static_cast<uchar>(color & 0xFF);
+  const uchar green = static_cast<uchar>((color >> 8) & 0xFF);
+  const uchar blue = static_cast<uchar>((color >> 16) & 0xFF);
+  for (int i = 0; i < count; ++i, pixel += step) {
+    pixel[0] = red;
+    pixel[1] = green;
+    pixel[2] = blue;
+  }
 }
 
 void Canvas::FillRect(Rect rect) {
@@ -57,10 +64,11 @@ void Canvas::FillRect(Rect rect) {
   const int right = std::min(rect.right, Width());
   const int top = std::max(rect.top, 0);
   const int bottom = std::min(rect.bottom, Height());
+  if (left >= right) {
+    return;
+  }
   for (int y = top; y < bottom; ++y) {
-    for (int x = left; x < right; ++x) {
-      Put(x, y, brush_);
-    }
+    PutRun(left, y, right - left, false, brush_);
   }
 }
 
@@ -84,16 +92,16 @@ void Canvas::VerticalLine(int x, int y0, int y1) {
     return;
   }
   // Pixels y0 .. y1 - 1 going down, or y1 + 1 .. y0 going up.
-  const int first = y0 <= y1 ? y0 : y1 + 1;
-  const int last = y0 <= y1 ? y1 - 1 : y0;
-  for (int y = std::max(first, 0); y <= std::min(last, Height() - 1); ++y) {
-    Put(x, y, pen_);
+  const int first = std::max(y0 <= y1 ? y0 : y1 + 1, 0);
+  const int last = std::min(y0 <= y1 ? y1 - 1 : y0, Height() - 1);
+  if (first <= last) {
+    PutRun(x, first, last - first + 1, true, pen_);
   }
 }
 
 void Canvas::SetPixel(int x, int y, Color color) {
   if (Contains(x, y)) {
-    Put(x, y, color);
+    PutRun(x, y, 1, false, color);
   }
 }
 

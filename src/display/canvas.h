@@ -66,7 +66,8 @@ public:
 
 private:
   bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < Width() && y < Height(); }
-  void Put(int x, int y, Color color);
+  // `count` pixels from (x, y) rightwards, or downwards with `down`; all inside the surface.
+  void PutRun(int x, int y, int count, bool down, Color color);
 
   QImage image_;
   Color pen_ = 0;
