@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace sources {
@@ -83,6 +84,31 @@ TEST(SinePatternTest, HasKPeriodsPerFrameStartingAtZero) {
   EXPECT_EQ(frame[256], static_cast<float>(std::sqrt(0.5L)));
   EXPECT_EQ(frame[512], 1.0f);
   EXPECT_EQ(frame[1536], -1.0f);
+}
+
+// The literal sine of the sine patterns: the angle (i × π/2048) × k at extended precision
+// rounded to double, its sine at extended precision.
+long double LiteralSine(int i, std::int32_t k) {
+  const double angle = static_cast<double>(static_cast<long double>(i) * 0.0015339807878856412 * k);
+  return std::sin(static_cast<long double>(angle));
+}
+
+TEST(SinePatternTest, SineVariantsEqualTheLiteralSineBitForBitForEveryParameter) {
+  TimeFrame sine, half, full;
+  for (std::int32_t k = 0; k <= kFrameLength; ++k) {
+    MakeSine(sine, k);
+    MakeHalfWaveSine(half, k);
+    MakeFullWaveSine(full, k);
+    for (int i = 0; i < kFrameLength; ++i) {
+      const long double exact = LiteralSine(i, k);
+      const double rounded = static_cast<double>(exact);
+      const float expected[] = {static_cast<float>(exact),
+                                rounded > 0 ? static_cast<float>(rounded) : 0.0f,
+                                static_cast<float>(std::fabs(rounded))};
+      const float actual[] = {sine[i], half[i], full[i]};
+      ASSERT_EQ(std::memcmp(expected, actual, sizeof expected), 0) << "k " << k << " i " << i;
+    }
+  }
 }
 
 TEST(SinePatternTest, AllSineVariantsAreSilentForKZero) {
