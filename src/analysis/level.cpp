@@ -8,6 +8,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace analysis {
 
 namespace {
@@ -79,8 +83,9 @@ bool FastPower(double square0, double square1, double &power) {
 // is counted one higher), correctly rounded as a pair of doubles. Entries 0 and 255 are exactly
 // 1 and 1/2 with offset 0, so that powers near 1 keep their full relative precision.
 struct LogEntry {
-  int numerator;
-  double hi, lo;
+  constexpr LogEntry(int numerator, double logHi, double logLo)
+      : inverse(numerator * 0x1p-9), hi(logHi), lo(logLo) {}
+  double inverse, hi, lo;
 };
 constexpr LogEntry kLogTable[256] = {
     {512, 0x0.0p+0, 0x0.0p+0},
@@ -341,6 +346,11 @@ constexpr LogEntry kLogTable[256] = {
     {256, 0x0.0p+0, 0x0.0p+0},
 };
 
+// 1/11, 1/10, … 1/3: the series of log1p from its cubic term on, for Horner's scheme in -r.
+constexpr int kLogSeriesTerms = 9;
+constexpr double kLogSeries[kLogSeriesTerms] = {1.0 / 11, 1.0 / 10, 1.0 / 9, 1.0 / 8, 1.0 / 7,
+                                                1.0 / 6,  1.0 / 5,  1.0 / 4, 1.0 / 3};
+
 // ln 2 and -10 / ln 10 as pairs of doubles.
 constexpr DoubleDouble kLn2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
 constexpr DoubleDouble kDecibelFactor = {-0x1.15f2ced384f29p+2, 0x1.02bea6b55233cp-53};
@@ -356,14 +366,14 @@ bool FastDecibels(double power, double &level) {
   const LogEntry &entry = kLogTable[index];
   exponent += index >= 128 ? 1 : 0;
   const double mantissa = std::bit_cast<double>((bits & 0x000fffffffffffffu) | 0x3ff0000000000000u);
-  const double r = std::fma(mantissa, entry.numerator * 0x1p-9, -1.0);
+  const double r = std::fma(mantissa, entry.inverse, -1.0);
 
   // log1p(r) = r - r²/2 + r³ (1/3 - r/4 + …), the tail in plain double (below 2^-24 × r).
   const double square = r * r;
   const double squareError = std::fma(r, r, -square);
-  double tail = 1.0 / 11;
-  for (int n = 10; n >= 3; --n) {
-    tail = tail * -r + 1.0 / n;
+  double tail = kLogSeries[0];
+  for (int n = 1; n < kLogSeriesTerms; ++n) {
+    tail = tail * -r + kLogSeries[n];
   }
   tail *= square * r;
   const DoubleDouble head = TwoSum(r, -0.5 * square);
@@ -408,6 +418,142 @@ double FloatBinLevel(float re, float im, bool decibel) {
   return LiteralLevel(power, true);
 }
 
+#if defined(__x86_64__)
+
+#define VIREO_AVX2 __attribute__((target("avx2,fma")))
+
+struct Pair {
+  __m256d hi, lo;
+};
+
+VIREO_AVX2 Pair TwoSum4(__m256d a, __m256d b) {
+  const __m256d sum = _mm256_add_pd(a, b);
+  const __m256d bPart = _mm256_sub_pd(sum, a);
+  return {sum, _mm256_add_pd(_mm256_sub_pd(a, _mm256_sub_pd(sum, bPart)), _mm256_sub_pd(b, bPart))};
+}
+
+VIREO_AVX2 __m256d Ulp4(__m256d x) {
+  const __m256i exponent =
+      _mm256_and_si256(_mm256_castpd_si256(x), _mm256_set1_epi64x(0x7ff0000000000000));
+  return _mm256_castsi256_pd(
+      _mm256_sub_epi64(exponent, _mm256_set1_epi64x(std::int64_t{52} << 52)));
+}
+
+// Lanes that are a power of two (or zero): no mantissa bits.
+VIREO_AVX2 __m256d PowerOfTwoLanes(__m256d x) {
+  const __m256i mantissa =
+      _mm256_and_si256(_mm256_castpd_si256(x), _mm256_set1_epi64x(0x000fffffffffffff));
+  return _mm256_castsi256_pd(_mm256_cmpeq_epi64(mantissa, _mm256_setzero_si256()));
+}
+
+VIREO_AVX2 __m256d Abs4(__m256d x) {
+  return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
+}
+
+// FastPower and FastDecibels on four bins at once; `doubtful` marks the lanes that the scalar
+// code must decide (zero power included, which has its own level).
+VIREO_AVX2 __m256d VectorDecibels(__m256d square0, __m256d square1, __m256d &doubtful) {
+  const Pair power = TwoSum4(square0, square1);
+  const __m256d p = power.hi;
+  const __m256d half = _mm256_mul_pd(Ulp4(p), _mm256_set1_pd(0.5));
+  const __m256d error = Abs4(power.lo);
+  const __m256d powerSure = _mm256_or_pd(
+      _mm256_cmp_pd(power.lo, _mm256_setzero_pd(), _CMP_EQ_OQ),
+      _mm256_andnot_pd(
+          PowerOfTwoLanes(p),
+          _mm256_or_pd(_mm256_cmp_pd(error, half, _CMP_EQ_OQ),
+                       _mm256_cmp_pd(Abs4(_mm256_sub_pd(error, half)),
+                                     _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ))));
+  const __m256d normal =
+      _mm256_and_pd(_mm256_cmp_pd(p, _mm256_set1_pd(0x1p-1022), _CMP_GE_OQ),
+                    _mm256_cmp_pd(p, _mm256_set1_pd(0x1.fffffffffffffp1023), _CMP_LE_OQ));
+
+  const __m256i bits = _mm256_castpd_si256(p);
+  const __m256i index = _mm256_and_si256(_mm256_srli_epi64(bits, 44), _mm256_set1_epi64x(0xff));
+  const __m256i row = _mm256_add_epi64(index, _mm256_add_epi64(index, index));
+  const double *const table = &kLogTable[0].inverse;
+  const __m256d inverse = _mm256_mask_i64gather_pd(_mm256_set1_pd(1.0), table, row, normal, 8);
+  const __m256d offsetHi = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), table + 1, row, normal, 8);
+  const __m256d offsetLo = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), table + 2, row, normal, 8);
+  // The exponent, one higher for the upper half of the table, as a double via 2^52 + e.
+  const __m256i biased = _mm256_add_epi64(_mm256_srli_epi64(bits, 52), _mm256_srli_epi64(index, 7));
+  const __m256d e = _mm256_sub_pd(
+      _mm256_castsi256_pd(_mm256_or_si256(biased, _mm256_set1_epi64x(0x4330000000000000))),
+      _mm256_set1_pd(0x1p52 + 1023));
+  const __m256d mantissa = _mm256_castsi256_pd(
+      _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi64x(0x000fffffffffffff)),
+                      _mm256_set1_epi64x(0x3ff0000000000000)));
+  const __m256d r = _mm256_fmsub_pd(mantissa, inverse, _mm256_set1_pd(1.0));
+
+  const __m256d square = _mm256_mul_pd(r, r);
+  const __m256d squareError = _mm256_fmsub_pd(r, r, square);
+  const __m256d minusR = _mm256_xor_pd(r, _mm256_set1_pd(-0.0));
+  __m256d tail = _mm256_set1_pd(kLogSeries[0]);
+  for (int n = 1; n < kLogSeriesTerms; ++n) {
+    tail = _mm256_fmadd_pd(tail, minusR, _mm256_set1_pd(kLogSeries[n]));
+  }
+  tail = _mm256_mul_pd(tail, _mm256_mul_pd(square, r));
+  const __m256d halfSquare = _mm256_mul_pd(square, _mm256_set1_pd(-0.5));
+  const Pair head = TwoSum4(r, halfSquare);
+  const __m256d ln2Hi = _mm256_set1_pd(kLn2.hi);
+  const __m256d octaves = _mm256_mul_pd(e, ln2Hi);
+  const __m256d octavesError = _mm256_fmsub_pd(e, ln2Hi, octaves);
+  const Pair first = TwoSum4(octaves, offsetHi);
+  const Pair second = TwoSum4(first.hi, head.hi);
+  const __m256d low = _mm256_add_pd(
+      _mm256_add_pd(
+          _mm256_add_pd(first.lo, second.lo),
+          _mm256_add_pd(_mm256_fmadd_pd(e, _mm256_set1_pd(kLn2.lo), octavesError), offsetLo)),
+      _mm256_add_pd(_mm256_fmadd_pd(squareError, _mm256_set1_pd(-0.5), head.lo), tail));
+  const Pair logarithm = TwoSum4(second.hi, low);
+
+  const __m256d factorHi = _mm256_set1_pd(kDecibelFactor.hi);
+  const __m256d product = _mm256_mul_pd(factorHi, logarithm.hi);
+  const __m256d productLow = _mm256_add_pd(
+      _mm256_fmsub_pd(factorHi, logarithm.hi, product),
+      _mm256_fmadd_pd(factorHi, logarithm.lo,
+                      _mm256_mul_pd(_mm256_set1_pd(kDecibelFactor.lo), logarithm.hi)));
+  const Pair result = TwoSum4(product, productLow);
+  const __m256d margin =
+      _mm256_sub_pd(_mm256_mul_pd(Ulp4(result.hi), _mm256_set1_pd(0.5)), Abs4(result.lo));
+  const __m256d levelSure = _mm256_andnot_pd(
+      PowerOfTwoLanes(result.hi),
+      _mm256_cmp_pd(margin, _mm256_mul_pd(Abs4(result.hi), _mm256_set1_pd(0x1p-59)), _CMP_GT_OQ));
+  doubtful = _mm256_xor_pd(_mm256_and_pd(_mm256_and_pd(powerSure, normal), levelSure),
+                           _mm256_castsi256_pd(_mm256_set1_epi64x(-1)));
+  return result.hi;
+}
+
+// Decibel levels of the bins first … first + count - 1, four at a time, the doubtful ones
+// through FloatBinLevel.
+VIREO_AVX2 void VectorBinLevels(const SpectrumFrame &spectrum, int first, int count,
+                                double *levels) {
+  constexpr int kLanes = 4;
+  int i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    const __m256 pairs = _mm256_loadu_ps(&spectrum[2 * (first + i)]);
+    const __m256d low = _mm256_cvtps_pd(_mm256_castps256_ps128(pairs));
+    const __m256d high = _mm256_cvtps_pd(_mm256_extractf128_ps(pairs, 1));
+    const __m256d lowSquares = _mm256_mul_pd(low, low), highSquares = _mm256_mul_pd(high, high);
+    // Bins in the lane order 0, 2, 1, 3, put back in order when stored.
+    __m256d doubtful;
+    const __m256d level = VectorDecibels(_mm256_unpacklo_pd(lowSquares, highSquares),
+                                         _mm256_unpackhi_pd(lowSquares, highSquares), doubtful);
+    _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level, 0xd8));
+    if (!_mm256_testz_pd(doubtful, doubtful)) {
+      for (int lane = i; lane < i + kLanes; ++lane) {
+        const int bin = first + lane;
+        levels[lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], true);
+      }
+    }
+  }
+  for (; i < count; ++i) {
+    levels[i] = FloatBinLevel(spectrum[2 * (first + i)], spectrum[2 * (first + i) + 1], true);
+  }
+}
+
+#endif
+
 } // namespace
 
 double BinLevel(double re, double im, bool decibel) {
@@ -419,6 +565,12 @@ double BinLevel(double re, double im, bool decibel) {
 }
 
 void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *levels) {
+#if defined(__x86_64__)
+  if (decibel && UsesVectorPath()) {
+    VectorBinLevels(spectrum, first, count, levels);
+    return;
+  }
+#endif
   for (int i = 0; i < count; ++i) {
     const int bin = first + i;
     levels[i] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
