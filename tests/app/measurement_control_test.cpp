@@ -75,7 +75,8 @@ TEST_F(MeasurementControl, ContinuousRunStopsByEitherButton) {
     EXPECT_EQ(probe.Button2()->text(), kContinuous);
     EXPECT_FALSE(probe.Running());
     // At least one frame, each with its step; a stop by Button1 makes no extra measurement.
-    EXPECT_GT(probe.PatternParam(), start);
+    // Fast frames may step past 4096, where the parameter wraps to 1.
+    EXPECT_NE(probe.PatternParam(), start);
   }
 }
 
