@@ -198,5 +198,54 @@ TEST_F(ExactArithmeticTest, RandomFramesMatchTheLiteralPass) {
   }
 }
 
+// Inputs built so that each rare case occurs, on every path: a butterfly of the fourth stage
+// whose sum in double lands exactly on a float midpoint that the exact sum lies just off (the
+// double would round the other way), a sample that scales to within a few double ulps of a
+// float midpoint, and a power whose exact sum lies just below an odd double's upper midpoint
+// (rounded via 64 bits it reaches the midpoint and then the even neighbour). Each must take the
+// literal route and give the literal bits.
+TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
+  TimeFrame impulses{};
+  impulses[BitReverse[8]] = 0x1.e3103ep+0f;
+  impulses[BitReverse[12]] = 0x1.0e4p-12f;
+  TimeFrame nearMidpoint;
+  nearMidpoint.fill(0x1.00a902p+0f);
+  const float re = 1.0f;
+  float im = static_cast<float>(std::sqrt(1.5 * 0x1p-52));
+  while (static_cast<double>(im) * im >= 1.5 * 0x1p-52) {
+    im = std::nextafter(im, 0.0f);
+  }
+  ASSERT_NE(
+      static_cast<double>(re) * re + static_cast<double>(im) * im,
+      static_cast<double>(static_cast<long double>(re) * re + static_cast<long double>(im) * im));
+  SpectrumFrame tie{};
+  tie[0] = re;
+  tie[1] = im;
+
+  for (bool portable : {false, true}) {
+    ForcePortablePath(portable);
+    const LiteralFallbacks before = Fallbacks();
+    SpectrumFrame fast, expected;
+    ComputeFFT(impulses, fast);
+    literal::ComputeFFT(impulses, expected);
+    EXPECT_EQ(FirstDifference(fast.data(), expected.data(), 2 * kFrameLength), -1);
+    EXPECT_GT(Fallbacks().butterflies, before.butterflies);
+
+    TimeFrame scaled = nearMidpoint, literalScaled = nearMidpoint;
+    ScaleFrame(scaled, 0.1, true);
+    literal::ScaleFrame(literalScaled, 0.1, true);
+    EXPECT_EQ(FirstDifference(scaled.data(), literalScaled.data(), kFrameLength), -1);
+    // The portable path scales at extended precision throughout and needs no fall-back.
+    EXPECT_EQ(Fallbacks().samples > before.samples, UsesVectorPath());
+
+    double levels[4];
+    BinLevels(tie, 0, 4, true, levels);
+    const double expectedLevel = literal::BinLevel(re, im, true);
+    EXPECT_EQ(std::memcmp(&levels[0], &expectedLevel, sizeof expectedLevel), 0);
+    EXPECT_GT(Fallbacks().levels, before.levels);
+  }
+  ForcePortablePath(false);
+}
+
 } // namespace
 } // namespace analysis
