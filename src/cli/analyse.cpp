@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <unistd.h>
@@ -32,9 +33,13 @@ class ProgressBar {
 public:
   ProgressBar(int total, bool wanted)
       : total_(total), shown_(wanted && total >= kProgressMinimumFrames && isatty(STDERR_FILENO)) {}
-  ~ProgressBar() {
+  ~ProgressBar() { End(); }
+
+  // Ends the bar's line, so that what follows starts on a line of its own.
+  void End() {
     if (shown_ && filled_ >= 0) {
       std::fputc('\n', stderr);
+      filled_ = -1;
     }
   }
 
@@ -70,19 +75,35 @@ int StrongestBin(const analysis::SpectrumFrame &spectrum, bool decibel) {
   return strongest;
 }
 
+// The picture as a PNG file's bytes; empty if it cannot be encoded.
 QByteArray EncodePng(const display::Canvas &canvas) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  canvas.Image().save(&buffer, "PNG");
+  if (!buffer.open(QIODevice::WriteOnly) || !canvas.Image().save(&buffer, "PNG")) {
+    bytes.clear();
+  }
   return bytes;
+}
+
+// Samples from the start of the file to the end of the last frame; nothing when the count
+// exceeds what any file can hold.
+std::optional<std::int64_t> SamplesNeeded(const Options &options) {
+  std::int64_t needed = 0;
+  if (__builtin_mul_overflow(std::int64_t{options.frames - 1}, options.hop, &needed) ||
+      __builtin_add_overflow(needed, options.start, &needed) ||
+      __builtin_add_overflow(needed, std::int64_t{analysis::kFrameLength}, &needed)) {
+    return std::nullopt;
+  }
+  return needed;
 }
 
 // Everything a run keeps between frames.
 class Run {
 public:
   Run(const Options &options, std::ostream &out, std::ostream &err)
-      : options_(options), out_(out), err_(err), param_(options.param) {}
+      : options_(options), out_(out), err_(err), param_(options.param),
+        // Peak lines on the same terminal show the progress themselves.
+        progress_(options.frames, !options.quiet && !(options.peak && isatty(STDOUT_FILENO))) {}
 
   int Execute();
 
@@ -92,6 +113,7 @@ private:
   bool WriteOutputs(int frameNumber);
   bool Write(const std::string &name, std::string_view bytes);
   int Fail(const std::string &message) {
+    progress_.End();
     err_ << "vireo-analyse: " << message << '\n';
     return kExitFailure;
   }
@@ -100,6 +122,7 @@ private:
   std::ostream &out_;
   std::ostream &err_;
   std::int32_t param_;
+  ProgressBar progress_;
   double sampleRate_ = core::kDefaultSampleRate;
   std::unique_ptr<AudioFile> input_;
   core::View view_;
@@ -116,11 +139,11 @@ bool Run::OpenInput() {
     error_ = "cannot read " + *options_.input + ": " + input_->Error();
     return false;
   }
-  const std::int64_t needed =
-      options_.start + (options_.frames - 1) * options_.hop + analysis::kFrameLength;
-  if (input_->Length() < needed) {
+  const std::optional<std::int64_t> needed = SamplesNeeded(options_);
+  if (!needed || input_->Length() < *needed) {
     error_ = *options_.input + " holds " + std::to_string(input_->Length()) +
-             " samples; the frames asked for need " + std::to_string(needed);
+             " samples; the frames asked for need " +
+             (needed ? std::to_string(*needed) : std::string("more than any file holds"));
     return false;
   }
   sampleRate_ = input_->SampleRate();
@@ -157,6 +180,10 @@ bool Run::WriteOutputs(int frameNumber) {
     }
     if (screen_) {
       const QByteArray png = EncodePng(*screen_);
+      if (png.isEmpty()) {
+        error_ = "cannot encode the picture of frame " + std::to_string(frameNumber);
+        return false;
+      }
       if (!Write(name + ".png", std::string_view(png.constData(), png.size()))) {
         return false;
       }
@@ -185,9 +212,11 @@ int Run::Execute() {
   if (options_.png) {
     screen_ = std::make_unique<display::Canvas>(display::kScreenWidth, display::kScreenHeight);
     palette_ = display::BuildPalette();
+    // The picture of a window that was started and then set up: a few pixels next to the
+    // legend keep what the start-up drew in the dB scale.
+    core::DrawRunStart(*screen_, palette_, core::kStartUpView);
     core::DrawRunStart(*screen_, palette_, view_);
   }
-  ProgressBar progress(options_.frames, !options_.quiet);
   for (int frame = 0; frame < options_.frames; ++frame) {
     if (!Acquire(frame)) {
       return Fail(error_);
@@ -200,7 +229,7 @@ int Run::Execute() {
       return Fail(error_);
     }
     sources::StepPatternParam(param_);
-    progress.Show(frame + 1);
+    progress_.Show(frame + 1);
   }
   if (!out_.flush()) {
     return Fail("cannot write the standard output");

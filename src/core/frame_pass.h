@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/frame.h"
+#include "core/settings.h"
 #include "display/canvas.h"
 #include "display/palette.h"
 
@@ -16,6 +17,9 @@ struct View {
   int viewOffset = 0;
   double frameTime = 1.0;
 };
+
+// The view of a window just started: dB scale, 1 bin per column from bin 0, 44100 Hz.
+inline constexpr View kStartUpView{true, 1, 0, FrameTimeOf(kDefaultSampleRate)};
 
 // What a run draws before its first frame: the plot frame, the level legend and the frequency
 // axis, in that order.

@@ -27,7 +27,7 @@ inline constexpr std::int32_t kInitialPatternParam = 4000;
 inline constexpr double kDefaultSampleRate = 44100;
 
 // Seconds per frame: 4096 / sampleRate, or 1 for a rate of 0.
-inline double FrameTimeOf(double sampleRate) {
+constexpr double FrameTimeOf(double sampleRate) {
   return sampleRate == 0.0 ? 1.0 : analysis::kFrameLength / sampleRate;
 }
 

@@ -88,24 +88,46 @@ protected:
   QTemporaryDir dir;
 };
 
-TEST_F(AnalyseTest, StartUpSettingsGiveTheWindowsFirstQuickSaveAndPicture) {
+TEST_F(AnalyseTest, GivesTheWindowsQuickSaveAndPictureForTheSameSettings) {
+  // QuickSave of the window's current frame against the program's files for `args`, and the
+  // window's picture against the program's.
+  const auto expectSame = [this](TForm1Probe &probe, QStringList args) {
+    probe.AppDir() = dir.path() + '/';
+    QTest::keyClick(probe.Edit2(), Qt::Key_Return);
+    const QString saved = QStringLiteral("Filename%1").arg(probe.QuickSaveNumber() - 1);
+    args << "--out"
+         << "X"
+         << "--png";
+    const Result result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    for (const char *extension : {".raw", ".spc"}) {
+      EXPECT_EQ(ReadAll(Path(QStringLiteral("X1") + extension)), ReadAll(Path(saved + extension)))
+          << extension;
+    }
+    const QImage picture(Path("X1.png"));
+    ASSERT_EQ(picture.size(), QSize(320, 240));
+    EXPECT_EQ(picture.convertToFormat(QImage::Format_RGB888),
+              probe.Image1()->Picture().convertToFormat(QImage::Format_RGB888));
+  };
+
   TForm1 form;
   TForm1Probe probe(form);
-  probe.AppDir() = dir.path() + '/';
-  QTest::keyClick(probe.Edit2(), Qt::Key_Return);
-
-  const Result result = Run({"--pattern", "1", "--out", "X", "--png"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, "");
-  for (const char *extension : {".raw", ".spc"}) {
-    EXPECT_EQ(ReadAll(Path(QStringLiteral("X1") + extension)),
-              ReadAll(Path(QStringLiteral("Filename1") + extension)))
-        << extension;
+  {
+    SCOPED_TRACE("start-up");
+    expectSame(probe, {"--pattern", "1"});
   }
-  const QImage picture(Path("X1.png"));
-  ASSERT_EQ(picture.size(), QSize(320, 240));
-  EXPECT_EQ(picture.convertToFormat(QImage::Format_RGB888),
-            probe.Image1()->Picture().convertToFormat(QImage::Format_RGB888));
+  // Every setting changed: a one-shot measurement draws what a run's first frame draws.
+  probe.ComboBox2()->setCurrentIndex(6);
+  emit probe.ComboBox2()->activated(6);
+  probe.CheckBox1()->setChecked(false);
+  probe.CheckBox2()->setChecked(true);
+  probe.RadioGroup2()->SetItemIndex(2);
+  probe.ScrollBar1()->setValue(1500);
+  probe.Button1()->click();
+  SCOPED_TRACE("gain 10, linear, window, 4 bins per column from bin 1024");
+  expectSame(probe, {"--pattern", "1", "--param", "4001", "--gain", "10", "--linear", "--window",
+                     "--zoom", "4", "--view", "1500"});
 }
 
 TEST_F(AnalyseTest, AToneFilePeaksAtItsBinInEverySampleFormat) {
