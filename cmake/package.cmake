@@ -8,7 +8,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audio spectrum analyser")
 set(CPACK_PACKAGE_DESCRIPTION
   "Vireo takes frames from the sound card, through the system's audio server, or from built-in\n\
 test signals, computes their FFT and draws a coloured bar spectrum with a level legend and a\n\
-frequency axis. The user interface is in Japanese.")
+frequency axis. The user interface is in Japanese. vireo-analyse runs the same analysis from\n\
+the command line on test signals and audio files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
