@@ -32,3 +32,9 @@ inline bool SumIsExact(double a, double b, double sum) {
 }
 
 } // namespace analysis::exact
+
+#if defined(__x86_64__)
+// Code for CPUs with AVX2 and FMA, called only after the run-time check of UsesVectorPath.
+#define VIREO_AVX2 __attribute__((target("avx2,fma")))
+#define VIREO_AVX2_INLINE VIREO_AVX2 inline __attribute__((always_inline))
+#endif

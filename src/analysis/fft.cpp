@@ -3,6 +3,7 @@
 #include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
 
+#include <algorithm>
 #include <cmath>
 
 #if defined(__x86_64__)
@@ -81,19 +82,25 @@ void PortableFFT(const TimeFrame &input, SpectrumFrame &output) {
 
 #if defined(__x86_64__)
 
-#define VIREO_AVX2 __attribute__((target("avx2,fma")))
+// The twiddles of StageCos and StageNegSin widened to double, for the vector path.
+alignas(32) std::array<double, kFrameLength> WideStageCos;
+alignas(32) std::array<double, kFrameLength> WideStageNegSin;
+
+// Eight complex values in split form.
+struct Lanes {
+  __m256 re, im;
+};
 
 // Lanes whose double lies exactly on a float midpoint.
-VIREO_AVX2 __m256i MidpointLanes(__m256d d) {
-  const __m256i low = _mm256_and_si256(
-      _mm256_castpd_si256(d), _mm256_set1_epi64x(static_cast<long long>(exact::kBelowFloatMask)));
-  return _mm256_cmpeq_epi64(low,
-                            _mm256_set1_epi64x(static_cast<long long>(exact::kFloatMidpointBits)));
+VIREO_AVX2_INLINE __m256i MidpointLanes(__m256d d) {
+  const __m256i low =
+      _mm256_and_si256(_mm256_castpd_si256(d), _mm256_set1_epi64x(exact::kBelowFloatMask));
+  return _mm256_cmpeq_epi64(low, _mm256_set1_epi64x(exact::kFloatMidpointBits));
 }
 
 // Lanes whose float is zero, not above the smallest normal float in magnitude, or not finite:
 // |f| - (FLT_MIN + 1 ulp) taken as unsigned reaches at least inf - (FLT_MIN + 1 ulp).
-VIREO_AVX2 __m256i OutOfRangeLanes(__m256 f) {
+VIREO_AVX2_INLINE __m256i OutOfRangeLanes(__m256 f) {
   const __m256i magnitude = _mm256_and_si256(_mm256_castps_si256(f), _mm256_set1_epi32(0x7fffffff));
   const __m256i shifted = _mm256_sub_epi32(magnitude, _mm256_set1_epi32(0x00800001));
   const __m256i limit = _mm256_set1_epi32(0x7f800000 - 0x00800001);
@@ -101,132 +108,194 @@ VIREO_AVX2 __m256i OutOfRangeLanes(__m256 f) {
 }
 
 // Lanes where a + b was not exact when rounded to `sum` (TwoSum error not 0, NaN included).
-VIREO_AVX2 __m256d InexactSumLanes(__m256d a, __m256d b, __m256d sum) {
+VIREO_AVX2_INLINE __m256d InexactSumLanes(__m256d a, __m256d b, __m256d sum) {
   const __m256d bPart = _mm256_sub_pd(sum, a);
   const __m256d aPart = _mm256_sub_pd(sum, bPart);
   const __m256d error = _mm256_add_pd(_mm256_sub_pd(a, aPart), _mm256_sub_pd(b, bPart));
   return _mm256_cmp_pd(error, _mm256_setzero_pd(), _CMP_NEQ_UQ);
 }
 
-VIREO_AVX2 __m256d Low(__m256 v) {
+VIREO_AVX2_INLINE __m256d Low(__m256 v) {
   return _mm256_cvtps_pd(_mm256_castps256_ps128(v));
 }
-VIREO_AVX2 __m256d High(__m256 v) {
+VIREO_AVX2_INLINE __m256d High(__m256 v) {
   return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1));
 }
 
-// Eight butterflies at once on (ar, ai) and (br, bi) with twiddles (c, s): the computation of
-// ScalarButterfly in double lanes. When a lane is in doubt and its sum was inexact, the eight
-// are redone one by one.
-VIREO_AVX2 void VectorButterflies(float *ar, float *ai, float *br, float *bi, __m256 c, __m256 s) {
-  const __m256 xr = _mm256_loadu_ps(br), xi = _mm256_loadu_ps(bi);
-  const __m256d cl = Low(c), ch = High(c), sl = Low(s), sh = High(s);
-  const __m256d xrl = Low(xr), xrh = High(xr), xil = Low(xi), xih = High(xi);
-  const __m256d pl = _mm256_mul_pd(cl, xrl), ph = _mm256_mul_pd(ch, xrh);
-  const __m256d ql = _mm256_mul_pd(sl, xil), qh = _mm256_mul_pd(sh, xih);
-  const __m256d ul = _mm256_mul_pd(cl, xil), uh = _mm256_mul_pd(ch, xih);
-  const __m256d vl = _mm256_mul_pd(sl, xrl), vh = _mm256_mul_pd(sh, xrh);
+// The eight butterflies one by one, for the rare groups that the vector code cannot decide.
+VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, const double *c, const double *s) {
+  alignas(32) float ar[8], ai[8], br[8], bi[8];
+  _mm256_store_ps(ar, a.re);
+  _mm256_store_ps(ai, a.im);
+  _mm256_store_ps(br, b.re);
+  _mm256_store_ps(bi, b.im);
+  for (int lane = 0; lane < 8; ++lane) {
+    ScalarButterfly(ar[lane], ai[lane], br[lane], bi[lane], static_cast<float>(c[lane]),
+                    static_cast<float>(s[lane]));
+  }
+  a = {_mm256_load_ps(ar), _mm256_load_ps(ai)};
+  b = {_mm256_load_ps(br), _mm256_load_ps(bi)};
+}
+
+// Twiddles of eight butterflies as doubles, lanes 0-3 and 4-7.
+struct Twiddles {
+  __m256d cl, ch, sl, sh;
+};
+
+VIREO_AVX2_INLINE Twiddles LoadTwiddles(int index) {
+  return {_mm256_load_pd(&WideStageCos[index]), _mm256_load_pd(&WideStageCos[index + 4]),
+          _mm256_load_pd(&WideStageNegSin[index]), _mm256_load_pd(&WideStageNegSin[index + 4])};
+}
+
+VIREO_AVX2_INLINE Twiddles BroadcastTwiddle(int index) {
+  const __m256d c = _mm256_set1_pd(WideStageCos[index]), s = _mm256_set1_pd(WideStageNegSin[index]);
+  return {c, c, s, s};
+}
+
+// Eight butterflies at once on a and b: the computation of ScalarButterfly in double lanes.
+// When a lane is in doubt and its sum was inexact, the eight are redone one by one.
+VIREO_AVX2_INLINE void Butterflies(Lanes &a, Lanes &b, const Twiddles &w) {
+  const __m256d xrl = Low(b.re), xrh = High(b.re), xil = Low(b.im), xih = High(b.im);
+  const __m256d pl = _mm256_mul_pd(w.cl, xrl), ph = _mm256_mul_pd(w.ch, xrh);
+  const __m256d ql = _mm256_mul_pd(w.sl, xil), qh = _mm256_mul_pd(w.sh, xih);
+  const __m256d ul = _mm256_mul_pd(w.cl, xil), uh = _mm256_mul_pd(w.ch, xih);
+  const __m256d vl = _mm256_mul_pd(w.sl, xrl), vh = _mm256_mul_pd(w.sh, xrh);
   const __m256d trl = _mm256_sub_pd(pl, ql), trh = _mm256_sub_pd(ph, qh);
   const __m256d til = _mm256_add_pd(ul, vl), tih = _mm256_add_pd(uh, vh);
   const __m256 tr = _mm256_set_m128(_mm256_cvtpd_ps(trh), _mm256_cvtpd_ps(trl));
   const __m256 ti = _mm256_set_m128(_mm256_cvtpd_ps(tih), _mm256_cvtpd_ps(til));
 
-  const __m256i doubtful =
-      _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(MidpointLanes(trl), MidpointLanes(trh)),
-                                      _mm256_or_si256(MidpointLanes(til), MidpointLanes(tih))),
-                      _mm256_or_si256(OutOfRangeLanes(tr), OutOfRangeLanes(ti)));
-  if (!_mm256_testz_si256(doubtful, doubtful)) {
+  const __m256i midpointR[2] = {MidpointLanes(trl), MidpointLanes(trh)};
+  const __m256i midpointI[2] = {MidpointLanes(til), MidpointLanes(tih)};
+  const __m256i rangeR = OutOfRangeLanes(tr), rangeI = OutOfRangeLanes(ti);
+  const __m256i anyDoubt =
+      _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(midpointR[0], midpointR[1]),
+                                      _mm256_or_si256(midpointI[0], midpointI[1])),
+                      _mm256_or_si256(rangeR, rangeI));
+  if (!_mm256_testz_si256(anyDoubt, anyDoubt)) [[unlikely]] {
+    // Doubt per double lane, the float lanes' range masks widened to 64 bits.
+    const __m256i doubtful[4] = {
+        _mm256_or_si256(midpointR[0], _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeR))),
+        _mm256_or_si256(midpointR[1], _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeR, 1))),
+        _mm256_or_si256(midpointI[0], _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeI))),
+        _mm256_or_si256(midpointI[1], _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeI, 1)))};
+    // A doubtful lane whose sum was exact rounds correctly all the same.
     const __m256d negative = _mm256_set1_pd(-0.0);
-    const __m256d inexact =
-        _mm256_or_pd(_mm256_or_pd(InexactSumLanes(pl, _mm256_xor_pd(ql, negative), trl),
-                                  InexactSumLanes(ph, _mm256_xor_pd(qh, negative), trh)),
-                     _mm256_or_pd(InexactSumLanes(ul, vl, til), InexactSumLanes(uh, vh, tih)));
-    if (!_mm256_testz_pd(inexact, inexact)) {
-      alignas(32) float cs[8], ss[8];
-      _mm256_store_ps(cs, c);
-      _mm256_store_ps(ss, s);
-      for (int lane = 0; lane < 8; ++lane) {
-        ScalarButterfly(ar[lane], ai[lane], br[lane], bi[lane], cs[lane], ss[lane]);
-      }
+    const __m256d inexact[4] = {InexactSumLanes(pl, _mm256_xor_pd(ql, negative), trl),
+                                InexactSumLanes(ph, _mm256_xor_pd(qh, negative), trh),
+                                InexactSumLanes(ul, vl, til), InexactSumLanes(uh, vh, tih)};
+    __m256d undecided = _mm256_setzero_pd();
+    for (int i = 0; i < 4; ++i) {
+      undecided =
+          _mm256_or_pd(undecided, _mm256_and_pd(_mm256_castsi256_pd(doubtful[i]), inexact[i]));
+    }
+    if (!_mm256_testz_pd(undecided, undecided)) {
+      alignas(32) double c[8], s[8];
+      _mm256_store_pd(c, w.cl);
+      _mm256_store_pd(c + 4, w.ch);
+      _mm256_store_pd(s, w.sl);
+      _mm256_store_pd(s + 4, w.sh);
+      ScalarLanes(a, b, c, s);
       return;
     }
   }
-  const __m256 yr = _mm256_loadu_ps(ar), yi = _mm256_loadu_ps(ai);
-  _mm256_storeu_ps(ar, _mm256_add_ps(yr, tr));
-  _mm256_storeu_ps(ai, _mm256_add_ps(yi, ti));
-  _mm256_storeu_ps(br, _mm256_sub_ps(yr, tr));
-  _mm256_storeu_ps(bi, _mm256_sub_ps(yi, ti));
+  const Lanes sum = {_mm256_add_ps(a.re, tr), _mm256_add_ps(a.im, ti)};
+  b = {_mm256_sub_ps(a.re, tr), _mm256_sub_ps(a.im, ti)};
+  a = sum;
 }
 
-// Transposes the 8 × 8 floats at rows[0 … 7][0 … 7] in place.
-VIREO_AVX2 void Transpose8(float (*rows)[8]) {
-  __m256 r[8], t[8];
-  for (int j = 0; j < 8; ++j) {
-    r[j] = _mm256_load_ps(rows[j]);
-  }
+// Transposes the 8 × 8 floats held in rows[0 … 7].
+VIREO_AVX2_INLINE void Transpose8(__m256 *rows) {
+  __m256 t[8];
   for (int j = 0; j < 8; j += 2) {
-    t[j] = _mm256_unpacklo_ps(r[j], r[j + 1]);
-    t[j + 1] = _mm256_unpackhi_ps(r[j], r[j + 1]);
+    t[j] = _mm256_unpacklo_ps(rows[j], rows[j + 1]);
+    t[j + 1] = _mm256_unpackhi_ps(rows[j], rows[j + 1]);
   }
+  __m256 u[8];
   for (int j = 0; j < 8; j += 4) {
-    r[j] = _mm256_shuffle_ps(t[j], t[j + 2], 0x44);
-    r[j + 1] = _mm256_shuffle_ps(t[j], t[j + 2], 0xee);
-    r[j + 2] = _mm256_shuffle_ps(t[j + 1], t[j + 3], 0x44);
-    r[j + 3] = _mm256_shuffle_ps(t[j + 1], t[j + 3], 0xee);
+    u[j] = _mm256_shuffle_ps(t[j], t[j + 2], 0x44);
+    u[j + 1] = _mm256_shuffle_ps(t[j], t[j + 2], 0xee);
+    u[j + 2] = _mm256_shuffle_ps(t[j + 1], t[j + 3], 0x44);
+    u[j + 3] = _mm256_shuffle_ps(t[j + 1], t[j + 3], 0xee);
   }
   for (int j = 0; j < 4; ++j) {
-    _mm256_store_ps(rows[j], _mm256_permute2f128_ps(r[j], r[j + 4], 0x20));
-    _mm256_store_ps(rows[j + 4], _mm256_permute2f128_ps(r[j], r[j + 4], 0x31));
+    rows[j] = _mm256_permute2f128_ps(u[j], u[j + 4], 0x20);
+    rows[j + 4] = _mm256_permute2f128_ps(u[j], u[j + 4], 0x31);
   }
 }
 
-// The same butterflies as PortableFFT in split real and imaginary arrays. The first three
-// stages run on eight blocks of eight at once, row j holding element j of each block: the
-// bit-reversed order makes each row a run of eight consecutive input samples.
+VIREO_AVX2_INLINE Lanes LoadLanes(const float *re, const float *im, int at) {
+  return {_mm256_load_ps(&re[at]), _mm256_load_ps(&im[at])};
+}
+
+VIREO_AVX2_INLINE void StoreLanes(float *re, float *im, int at, const Lanes &x) {
+  _mm256_store_ps(&re[at], x.re);
+  _mm256_store_ps(&im[at], x.im);
+}
+
+// Stores eight complex values interleaved as (re, im) pairs from element `at` on.
+VIREO_AVX2_INLINE void StoreInterleaved(SpectrumFrame &output, int at, const Lanes &x) {
+  const __m256 low = _mm256_unpacklo_ps(x.re, x.im), high = _mm256_unpackhi_ps(x.re, x.im);
+  _mm256_storeu_ps(&output[2 * at], _mm256_permute2f128_ps(low, high, 0x20));
+  _mm256_storeu_ps(&output[2 * at + 8], _mm256_permute2f128_ps(low, high, 0x31));
+}
+
+// The same butterflies as PortableFFT, eight at a time in split real and imaginary arrays.
+// The first three stages run on eight blocks of eight at once, row j holding element j of each
+// block: the bit-reversed order makes each row a run of eight consecutive input samples. The
+// middle stages go two at a time through registers, the last one writes the interleaved output.
 VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
   constexpr int kBlock = 8;
-  constexpr int kBlocks = kFrameLength / kBlock;
   alignas(32) float re[kFrameLength];
   alignas(32) float im[kFrameLength];
-  for (int first = 0; first < kBlocks; first += kBlock) {
-    alignas(32) float rows[2][kBlock][kBlock];
+  for (int first = 0; first < kFrameLength / kBlock; first += kBlock) {
+    Lanes rows[kBlock];
     for (int j = 0; j < kBlock; ++j) {
-      // Element j of the block whose bit-reversed index is first + lane.
-      _mm256_store_ps(rows[0][j], _mm256_loadu_ps(&input[BitReverse[j] + first]));
-      _mm256_store_ps(rows[1][j], _mm256_setzero_ps());
+      // Element j of the blocks whose bit-reversed indices are first … first + 7.
+      rows[j] = {_mm256_loadu_ps(&input[BitReverse[j] + first]), _mm256_setzero_ps()};
     }
     for (int half = 1; half < kBlock; half *= 2) {
       for (int j = 0; j < kBlock; ++j) {
         if ((j & half) == 0) {
-          const int k = j & (half - 1);
-          VectorButterflies(rows[0][j], rows[1][j], rows[0][j + half], rows[1][j + half],
-                            _mm256_set1_ps(StageCos[half + k]),
-                            _mm256_set1_ps(StageNegSin[half + k]));
+          Butterflies(rows[j], rows[j + half], BroadcastTwiddle(half + (j & (half - 1))));
         }
       }
     }
-    Transpose8(rows[0]);
-    Transpose8(rows[1]);
+    __m256 real[kBlock], imaginary[kBlock];
+    for (int j = 0; j < kBlock; ++j) {
+      real[j] = rows[j].re;
+      imaginary[j] = rows[j].im;
+    }
+    Transpose8(real);
+    Transpose8(imaginary);
     for (int lane = 0; lane < kBlock; ++lane) {
-      const int block = BitReverse[first + lane] >> 3;
-      _mm256_store_ps(&re[kBlock * block], _mm256_load_ps(rows[0][lane]));
-      _mm256_store_ps(&im[kBlock * block], _mm256_load_ps(rows[1][lane]));
+      const int at = kBlock * (BitReverse[first + lane] >> 3);
+      StoreLanes(re, im, at, {real[lane], imaginary[lane]});
     }
   }
-  for (int half = kBlock; half < kFrameLength; half *= 2) {
-    for (int base = 0; base < kFrameLength; base += 2 * half) {
-      for (int k = 0; k < half; k += kBlock) {
-        VectorButterflies(&re[base + k], &im[base + k], &re[base + k + half], &im[base + k + half],
-                          _mm256_load_ps(&StageCos[half + k]),
-                          _mm256_load_ps(&StageNegSin[half + k]));
+  constexpr int kLastHalf = kFrameLength / 2;
+  for (int half = kBlock; half < kLastHalf; half *= 4) {
+    for (int base = 0; base < kFrameLength; base += 4 * half) {
+      for (int k = base; k < base + half; k += kBlock) {
+        Lanes x0 = LoadLanes(re, im, k), x1 = LoadLanes(re, im, k + half);
+        Lanes x2 = LoadLanes(re, im, k + 2 * half), x3 = LoadLanes(re, im, k + 3 * half);
+        const Twiddles first = LoadTwiddles(half + k - base);
+        Butterflies(x0, x1, first);
+        Butterflies(x2, x3, first);
+        Butterflies(x0, x2, LoadTwiddles(2 * half + k - base));
+        Butterflies(x1, x3, LoadTwiddles(3 * half + k - base));
+        StoreLanes(re, im, k, x0);
+        StoreLanes(re, im, k + half, x1);
+        StoreLanes(re, im, k + 2 * half, x2);
+        StoreLanes(re, im, k + 3 * half, x3);
       }
     }
   }
-  for (int i = 0; i < kFrameLength; i += kBlock) {
-    const __m256 r = _mm256_load_ps(&re[i]), m = _mm256_load_ps(&im[i]);
-    const __m256 low = _mm256_unpacklo_ps(r, m), high = _mm256_unpackhi_ps(r, m);
-    _mm256_storeu_ps(&output[2 * i], _mm256_permute2f128_ps(low, high, 0x20));
-    _mm256_storeu_ps(&output[2 * i + kBlock], _mm256_permute2f128_ps(low, high, 0x31));
+  for (int k = 0; k < kLastHalf; k += kBlock) {
+    Lanes x0 = LoadLanes(re, im, k), x1 = LoadLanes(re, im, k + kLastHalf);
+    Butterflies(x0, x1, LoadTwiddles(kLastHalf + k));
+    StoreInterleaved(output, k, x0);
+    StoreInterleaved(output, k + kLastHalf, x1);
   }
 }
 
@@ -266,6 +335,10 @@ void BuildTwiddleTables() {
       StageNegSin[half + k] = static_cast<float>(NegSinTable[k * (kFrameLength / 2 / half)]);
     }
   }
+#if defined(__x86_64__)
+  std::copy(StageCos.begin(), StageCos.end(), WideStageCos.begin());
+  std::copy(StageNegSin.begin(), StageNegSin.end(), WideStageNegSin.begin());
+#endif
 }
 
 void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {

@@ -55,8 +55,6 @@ void PortableScale(TimeFrame &data, double gain, const Window *window) {
 
 #if defined(__x86_64__)
 
-#define VIREO_AVX2 __attribute__((target("avx2,fma")))
-
 // Four samples at a time in double: x × (gain × 2^-11), times the weight rounded to double. The
 // result is within 4 double ulps of the literal value before its rounding to float, so the two
 // give the same float unless the double lies that close to a float midpoint or outside the normal

@@ -420,19 +420,17 @@ double FloatBinLevel(float re, float im, bool decibel) {
 
 #if defined(__x86_64__)
 
-#define VIREO_AVX2 __attribute__((target("avx2,fma")))
-
 struct Pair {
   __m256d hi, lo;
 };
 
-VIREO_AVX2 Pair TwoSum4(__m256d a, __m256d b) {
+VIREO_AVX2_INLINE Pair TwoSum4(__m256d a, __m256d b) {
   const __m256d sum = _mm256_add_pd(a, b);
   const __m256d bPart = _mm256_sub_pd(sum, a);
   return {sum, _mm256_add_pd(_mm256_sub_pd(a, _mm256_sub_pd(sum, bPart)), _mm256_sub_pd(b, bPart))};
 }
 
-VIREO_AVX2 __m256d Ulp4(__m256d x) {
+VIREO_AVX2_INLINE __m256d Ulp4(__m256d x) {
   const __m256i exponent =
       _mm256_and_si256(_mm256_castpd_si256(x), _mm256_set1_epi64x(0x7ff0000000000000));
   return _mm256_castsi256_pd(
@@ -440,13 +438,13 @@ VIREO_AVX2 __m256d Ulp4(__m256d x) {
 }
 
 // Lanes that are a power of two (or zero): no mantissa bits.
-VIREO_AVX2 __m256d PowerOfTwoLanes(__m256d x) {
+VIREO_AVX2_INLINE __m256d PowerOfTwoLanes(__m256d x) {
   const __m256i mantissa =
       _mm256_and_si256(_mm256_castpd_si256(x), _mm256_set1_epi64x(0x000fffffffffffff));
   return _mm256_castsi256_pd(_mm256_cmpeq_epi64(mantissa, _mm256_setzero_si256()));
 }
 
-VIREO_AVX2 __m256d Abs4(__m256d x) {
+VIREO_AVX2_INLINE __m256d Abs4(__m256d x) {
   return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
 }
 
