@@ -346,10 +346,11 @@ constexpr LogEntry kLogTable[256] = {
     {256, 0x0.0p+0, 0x0.0p+0},
 };
 
-// 1/11, 1/10, … 1/3: the series of log1p from its cubic term on, for Horner's scheme in -r.
-constexpr int kLogSeriesTerms = 9;
-constexpr double kLogSeries[kLogSeriesTerms] = {1.0 / 11, 1.0 / 10, 1.0 / 9, 1.0 / 8, 1.0 / 7,
-                                                1.0 / 6,  1.0 / 5,  1.0 / 4, 1.0 / 3};
+// 1/3, 1/4, … 1/9: the series of log1p from its cubic term on, in powers of -r. With |r| below
+// 2^-8 the terms from r^10 on stay below 2^-72 of log1p(r).
+constexpr int kLogSeriesTerms = 7;
+constexpr double kLogSeries[kLogSeriesTerms] = {1.0 / 3, 1.0 / 4, 1.0 / 5, 1.0 / 6,
+                                                1.0 / 7, 1.0 / 8, 1.0 / 9};
 
 // ln 2 and -10 / ln 10 as pairs of doubles.
 constexpr DoubleDouble kLn2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
@@ -371,8 +372,8 @@ bool FastDecibels(double power, double &level) {
   // log1p(r) = r - r²/2 + r³ (1/3 - r/4 + …), the tail in plain double (below 2^-24 × r).
   const double square = r * r;
   const double squareError = std::fma(r, r, -square);
-  double tail = kLogSeries[0];
-  for (int n = 1; n < kLogSeriesTerms; ++n) {
+  double tail = kLogSeries[kLogSeriesTerms - 1];
+  for (int n = kLogSeriesTerms - 2; n >= 0; --n) {
     tail = tail * -r + kLogSeries[n];
   }
   tail *= square * r;
@@ -468,11 +469,14 @@ VIREO_AVX2 __m256d VectorDecibels(__m256d square0, __m256d square1, __m256d &dou
 
   const __m256i bits = _mm256_castpd_si256(p);
   const __m256i index = _mm256_and_si256(_mm256_srli_epi64(bits, 44), _mm256_set1_epi64x(0xff));
-  const __m256i row = _mm256_add_epi64(index, _mm256_add_epi64(index, index));
-  const double *const table = &kLogTable[0].inverse;
-  const __m256d inverse = _mm256_mask_i64gather_pd(_mm256_set1_pd(1.0), table, row, normal, 8);
-  const __m256d offsetHi = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), table + 1, row, normal, 8);
-  const __m256d offsetLo = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), table + 2, row, normal, 8);
+  // Table rows looked up one by one: gathers are slow on some CPUs.
+  alignas(32) std::int64_t rows[4];
+  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), index);
+  const LogEntry &e0 = kLogTable[rows[0]], &e1 = kLogTable[rows[1]];
+  const LogEntry &e2 = kLogTable[rows[2]], &e3 = kLogTable[rows[3]];
+  const __m256d inverse = _mm256_set_pd(e3.inverse, e2.inverse, e1.inverse, e0.inverse);
+  const __m256d offsetHi = _mm256_set_pd(e3.hi, e2.hi, e1.hi, e0.hi);
+  const __m256d offsetLo = _mm256_set_pd(e3.lo, e2.lo, e1.lo, e0.lo);
   // The exponent, one higher for the upper half of the table, as a double via 2^52 + e.
   const __m256i biased = _mm256_add_epi64(_mm256_srli_epi64(bits, 52), _mm256_srli_epi64(index, 7));
   const __m256d e = _mm256_sub_pd(
@@ -486,10 +490,16 @@ VIREO_AVX2 __m256d VectorDecibels(__m256d square0, __m256d square1, __m256d &dou
   const __m256d square = _mm256_mul_pd(r, r);
   const __m256d squareError = _mm256_fmsub_pd(r, r, square);
   const __m256d minusR = _mm256_xor_pd(r, _mm256_set1_pd(-0.0));
-  __m256d tail = _mm256_set1_pd(kLogSeries[0]);
-  for (int n = 1; n < kLogSeriesTerms; ++n) {
-    tail = _mm256_fmadd_pd(tail, minusR, _mm256_set1_pd(kLogSeries[n]));
-  }
+  // Estrin's scheme: pairs of terms first, for a short dependency chain.
+  const __m256d r2 = _mm256_mul_pd(minusR, minusR), r4 = _mm256_mul_pd(r2, r2);
+  const __m256d low2 =
+      _mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[1]), minusR, _mm256_set1_pd(kLogSeries[0]));
+  const __m256d mid2 =
+      _mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[3]), minusR, _mm256_set1_pd(kLogSeries[2]));
+  const __m256d high2 =
+      _mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[5]), minusR, _mm256_set1_pd(kLogSeries[4]));
+  __m256d tail = _mm256_fmadd_pd(_mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[6]), r2, high2), r4,
+                                 _mm256_fmadd_pd(mid2, r2, low2));
   tail = _mm256_mul_pd(tail, _mm256_mul_pd(square, r));
   const __m256d halfSquare = _mm256_mul_pd(square, _mm256_set1_pd(-0.5));
   const Pair head = TwoSum4(r, halfSquare);
@@ -538,10 +548,11 @@ VIREO_AVX2 void VectorBinLevels(const SpectrumFrame &spectrum, int first, int co
     const __m256d level = VectorDecibels(_mm256_unpacklo_pd(lowSquares, highSquares),
                                          _mm256_unpackhi_pd(lowSquares, highSquares), doubtful);
     _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level, 0xd8));
-    if (!_mm256_testz_pd(doubtful, doubtful)) {
-      for (int lane = i; lane < i + kLanes; ++lane) {
-        const int bin = first + lane;
-        levels[lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], true);
+    const int redo = _mm256_movemask_pd(_mm256_permute4x64_pd(doubtful, 0xd8));
+    for (int lane = 0; redo != 0 && lane < kLanes; ++lane) {
+      if (redo & (1 << lane)) {
+        const int bin = first + i + lane;
+        levels[i + lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], true);
       }
     }
   }
