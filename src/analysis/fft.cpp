@@ -98,13 +98,12 @@ VIREO_AVX2_INLINE __m256i MidpointLanes(__m256d d) {
   return _mm256_cmpeq_epi64(low, _mm256_set1_epi64x(exact::kFloatMidpointBits));
 }
 
-// Lanes whose float is zero, not above the smallest normal float in magnitude, or not finite:
-// |f| - (FLT_MIN + 1 ulp) taken as unsigned reaches at least inf - (FLT_MIN + 1 ulp).
+// Lanes whose float is NaN, zero or not above the smallest normal float in magnitude.
+// Infinities need no check: their double was rounded from an exact value beyond the float range,
+// or came from infinite inputs, and either way rounds alike on the literal route.
 VIREO_AVX2_INLINE __m256i OutOfRangeLanes(__m256 f) {
-  const __m256i magnitude = _mm256_and_si256(_mm256_castps_si256(f), _mm256_set1_epi32(0x7fffffff));
-  const __m256i shifted = _mm256_sub_epi32(magnitude, _mm256_set1_epi32(0x00800001));
-  const __m256i limit = _mm256_set1_epi32(0x7f800000 - 0x00800001);
-  return _mm256_cmpeq_epi32(_mm256_max_epu32(shifted, limit), shifted);
+  const __m256 magnitude = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), f);
+  return _mm256_castps_si256(_mm256_cmp_ps(magnitude, _mm256_set1_ps(0x1p-126f), _CMP_NGT_UQ));
 }
 
 // Lanes where a + b was not exact when rounded to `sum` (TwoSum error not 0, NaN included).
