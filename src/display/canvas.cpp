@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstring>
 
 namespace display {
 
@@ -46,16 +47,22 @@ Canvas::Canvas(int width, int height)
 }
 
 void Canvas::PutRun(int x, int y, int count, bool down, Color color) {
-  // One detach check for the whole run, then plain pointer steps along the row or the column.
-  const qsizetype step = down ? image_.bytesPerLine() : 3;
-  uchar *pixel = image_.scanLine(y) + 3 * x;
-  const uchar red = static_cast<uchar>(color & 0xFF);
-  const uchar green = static_cast<uchar>((color >> 8) & 0xFF);
-  const uchar blue = static_cast<uchar>((color >> 16) & 0xFF);
-  for (int i = 0; i < count; ++i, pixel += step) {
-    pixel[0] = red;
-    pixel[1] = green;
-    pixel[2] = blue;
+  // One detach check for the whole run, then plain pointer steps along the column, or along the
+  // row one pixel followed by copies of what is already filled, doubling each time.
+  uchar *const first = image_.scanLine(y) + 3 * x;
+  const uchar bytes[3] = {static_cast<uchar>(color & 0xFF), static_cast<uchar>((color >> 8) & 0xFF),
+                          static_cast<uchar>((color >> 16) & 0xFF)};
+  if (down) {
+    const qsizetype step = image_.bytesPerLine();
+    for (uchar *pixel = first; pixel < first + count * step; pixel += step) {
+      std::memcpy(pixel, bytes, 3);
+    }
+    return;
+  }
+  const qsizetype total = 3 * static_cast<qsizetype>(count);
+  std::memcpy(first, bytes, 3);
+  for (qsizetype filled = 3; filled < total; filled *= 2) {
+    std::memcpy(first + filled, first, static_cast<std::size_t>(std::min(filled, total - filled)));
   }
 }
 
