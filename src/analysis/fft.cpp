@@ -203,6 +203,17 @@ VIREO_AVX2_INLINE void Butterflies(Lanes &a, Lanes &b, const Twiddles &w) {
   a = sum;
 }
 
+// Eight butterflies on values b whose imaginary parts are all ±0, with a twiddle whose second
+// part is ±0 or ±1 and finite b: then T is c × Br rounded once (plus exact zeros), as in float.
+VIREO_AVX2_INLINE void ZeroImaginaryButterflies(Lanes &a, Lanes &b, float cos, float negSin) {
+  const __m256 c = _mm256_set1_ps(cos), s = _mm256_set1_ps(negSin);
+  const __m256 tr = _mm256_sub_ps(_mm256_mul_ps(c, b.re), _mm256_mul_ps(s, b.im));
+  const __m256 ti = _mm256_add_ps(_mm256_mul_ps(c, b.im), _mm256_mul_ps(s, b.re));
+  const Lanes sum = {_mm256_add_ps(a.re, tr), _mm256_add_ps(a.im, ti)};
+  b = {_mm256_sub_ps(a.re, tr), _mm256_sub_ps(a.im, ti)};
+  a = sum;
+}
+
 // Transposes the 8 × 8 floats held in rows[0 … 7].
 VIREO_AVX2_INLINE void Transpose8(__m256 *rows) {
   __m256 t[8];
@@ -253,10 +264,26 @@ VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
       // Element j of the blocks whose bit-reversed indices are first … first + 7.
       rows[j] = {_mm256_loadu_ps(&input[BitReverse[j] + first]), _mm256_setzero_ps()};
     }
+    // The first two stages have the twiddles (1, -0) and (c, -1) and imaginary parts that are
+    // all zero: with finite samples every product but c × Br is exact and the sums add exact
+    // zeros, so float arithmetic rounds them as the literal route does.
+    __m256 special = _mm256_setzero_ps();
+    for (int j = 0; j < kBlock; ++j) {
+      special =
+          _mm256_or_ps(special, _mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), rows[j].re),
+                                              _mm256_set1_ps(INFINITY), _CMP_NLT_UQ));
+    }
+    const int exactHalves = _mm256_testz_ps(special, special) ? 2 : 0;
     for (int half = 1; half < kBlock; half *= 2) {
       for (int j = 0; j < kBlock; ++j) {
         if ((j & half) == 0) {
-          Butterflies(rows[j], rows[j + half], BroadcastTwiddle(half + (j & (half - 1))));
+          const int twiddle = half + (j & (half - 1));
+          if (half <= exactHalves) {
+            ZeroImaginaryButterflies(rows[j], rows[j + half], StageCos[twiddle],
+                                     StageNegSin[twiddle]);
+          } else {
+            Butterflies(rows[j], rows[j + half], BroadcastTwiddle(twiddle));
+          }
         }
       }
     }
