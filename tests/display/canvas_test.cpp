@@ -118,6 +118,18 @@ TEST(CanvasTest, VerticalLineIsClippedToTheSurface) {
   EXPECT_TRUE(AllPixels(canvas, {0, 0, 4, 20}, 0x000000));
 }
 
+TEST(CanvasTest, DrawingLeavesEarlierCopiesOfThePictureUnchanged) {
+  Canvas canvas = PaperCanvas(8, 8);
+  const QImage before = canvas.Image();
+  canvas.SetBrushColor(kGrey);
+  canvas.FillRect({0, 0, 8, 8});
+  canvas.SetPenColor(kRed);
+  canvas.VerticalLine(3, 0, 8);
+  EXPECT_EQ(before.pixel(3, 3), qRgb(255, 255, 255));
+  EXPECT_EQ(canvas.Pixel(3, 3), kRed);
+  EXPECT_EQ(canvas.Pixel(4, 3), kGrey);
+}
+
 TEST(CanvasTest, SetPixelLeavesThePenAndIgnoresPointsOutside) {
   Canvas canvas(4, 4);
   canvas.SetPenColor(kRed);
