@@ -98,6 +98,16 @@ VIREO_AVX2_INLINE __m256i MidpointLanes(__m256d d) {
   return _mm256_cmpeq_epi64(low, _mm256_set1_epi64x(exact::kFloatMidpointBits));
 }
 
+// Whether any of the eight doubles lies on a float midpoint, tested on their low 32 bits (which
+// hold all 29 bits below float precision) gathered into one vector; lanes in no useful order.
+VIREO_AVX2_INLINE __m256i MidpointPairs(__m256d low, __m256d high) {
+  const __m256i words =
+      _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castpd_ps(low), _mm256_castpd_ps(high), 0x88));
+  return _mm256_cmpeq_epi32(
+      _mm256_and_si256(words, _mm256_set1_epi32(static_cast<int>(exact::kBelowFloatMask))),
+      _mm256_set1_epi32(static_cast<int>(exact::kFloatMidpointBits)));
+}
+
 // Lanes whose float is NaN, zero or not above the smallest normal float in magnitude.
 // Infinities need no check: their double was rounded from an exact value beyond the float range,
 // or came from infinite inputs, and either way rounds alike on the literal route.
@@ -164,20 +174,19 @@ VIREO_AVX2_INLINE void Butterflies(Lanes &a, Lanes &b, const Twiddles &w) {
   const __m256 tr = _mm256_set_m128(_mm256_cvtpd_ps(trh), _mm256_cvtpd_ps(trl));
   const __m256 ti = _mm256_set_m128(_mm256_cvtpd_ps(tih), _mm256_cvtpd_ps(til));
 
-  const __m256i midpointR[2] = {MidpointLanes(trl), MidpointLanes(trh)};
-  const __m256i midpointI[2] = {MidpointLanes(til), MidpointLanes(tih)};
   const __m256i rangeR = OutOfRangeLanes(tr), rangeI = OutOfRangeLanes(ti);
   const __m256i anyDoubt =
-      _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(midpointR[0], midpointR[1]),
-                                      _mm256_or_si256(midpointI[0], midpointI[1])),
+      _mm256_or_si256(_mm256_or_si256(MidpointPairs(trl, trh), MidpointPairs(til, tih)),
                       _mm256_or_si256(rangeR, rangeI));
   if (!_mm256_testz_si256(anyDoubt, anyDoubt)) [[unlikely]] {
     // Doubt per double lane, the float lanes' range masks widened to 64 bits.
     const __m256i doubtful[4] = {
-        _mm256_or_si256(midpointR[0], _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeR))),
-        _mm256_or_si256(midpointR[1], _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeR, 1))),
-        _mm256_or_si256(midpointI[0], _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeI))),
-        _mm256_or_si256(midpointI[1], _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeI, 1)))};
+        _mm256_or_si256(MidpointLanes(trl), _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeR))),
+        _mm256_or_si256(MidpointLanes(trh),
+                        _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeR, 1))),
+        _mm256_or_si256(MidpointLanes(til), _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeI))),
+        _mm256_or_si256(MidpointLanes(tih),
+                        _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeI, 1)))};
     // A doubtful lane whose sum was exact rounds correctly all the same.
     const __m256d negative = _mm256_set1_pd(-0.0);
     const __m256d inexact[4] = {InexactSumLanes(pl, _mm256_xor_pd(ql, negative), trl),
