@@ -462,13 +462,13 @@ VIREO_AVX2 __m256d VectorDecibels(__m256d square0, __m256d square1, __m256d &dou
   const __m256d p = power.hi;
   const __m256d half = _mm256_mul_pd(Ulp4(p), _mm256_set1_pd(0.5));
   const __m256d error = Abs4(power.lo);
-  // The error is at most half an ulp; clear of that tie (by 2^-10 of it) the 64-bit rounding
-  // cannot reach the midpoint. Exact ties and powers of two go to the scalar code.
   const __m256d powerSure = _mm256_or_pd(
       _mm256_cmp_pd(power.lo, _mm256_setzero_pd(), _CMP_EQ_OQ),
       _mm256_andnot_pd(
           PowerOfTwoLanes(p),
-          _mm256_cmp_pd(error, _mm256_mul_pd(half, _mm256_set1_pd(1 - 0x1p-10)), _CMP_LT_OQ)));
+          _mm256_or_pd(_mm256_cmp_pd(error, half, _CMP_EQ_OQ),
+                       _mm256_cmp_pd(Abs4(_mm256_sub_pd(error, half)),
+                                     _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ))));
   const __m256d normal =
       _mm256_and_pd(_mm256_cmp_pd(p, _mm256_set1_pd(0x1p-1022), _CMP_GE_OQ),
                     _mm256_cmp_pd(p, _mm256_set1_pd(0x1.fffffffffffffp1023), _CMP_LE_OQ));
