@@ -30,9 +30,12 @@ QString ResolveAppDir(const QString &executableDir, const QString &installedBinD
     return WithSlash(executableDir);
   }
   // Without a documents folder there is no place for the subfolder (not the file system root).
-  const QString saveDir = WithSlash(documentsDir) + QStringLiteral("Vireo");
-  if (!documentsDir.isEmpty() && QDir().mkpath(saveDir)) {
-    return WithSlash(saveDir);
+  if (documentsDir.isEmpty()) {
+    return WithSlash(homeDir);
   }
-  return WithSlash(homeDir);
+  return WithSlash(documentsDir) + QStringLiteral("Vireo/");
+}
+
+QString MakeSaveFolder(const QString &appDir, const QString &homeDir) {
+  return QDir().mkpath(appDir) ? appDir : WithSlash(homeDir);
 }

@@ -1,10 +1,12 @@
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include "app/app_dir.h"
 #include "app/edit_box.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
@@ -39,6 +41,7 @@ void TForm1::A1Click() {
   while (Busy) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
+  PrepareAppDir();
   SaveDialog1->setWindowTitle(QStringLiteral("データの保存"));
   // The dialog itself accepts a name in a folder that does not exist: say so and ask again.
   for (;;) {
@@ -72,11 +75,23 @@ void TForm1::OfferLastSaveName() {
   }
 }
 
+// The documents subfolder of an installed copy is made when a save first needs it, so that
+// starting the program leaves no trace in the user's folders.
+void TForm1::PrepareAppDir() {
+  if (!AppDirPending) {
+    return;
+  }
+  AppDirPending = false;
+  AppDir = MakeSaveFolder(AppDir, QDir::homePath());
+  SaveDialog1->setDirectory(AppDir);
+}
+
 void TForm1::Edit2KeyPress(char16_t &key) {
   if (key != kEnter) {
     return;
   }
   key = 0;
+  PrepareAppDir();
   const QString path = AppDir + Edit2->text() + QString::number(QuickSaveNumber);
   ++QuickSaveNumber;
   SaveData(path);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -206,6 +207,7 @@ void TForm1::FormCreate() {
   AppDir = ResolveAppDir(
       QCoreApplication::applicationDirPath(), QStringLiteral(VIREO_INSTALL_BINDIR),
       QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QDir::homePath());
+  AppDirPending = !QFileInfo(AppDir).isDir();
   QuickSaveNumber = 1;
   SaveDialog1->setDirectory(AppDir);
   FixedWidth = 528;

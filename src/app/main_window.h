@@ -106,6 +106,7 @@ private:
   void SaveData(const QString &path);
   void A1Click();
   void OfferLastSaveName();
+  void PrepareAppDir();
   void Edit2KeyPress(char16_t &key);
   void QuickSaveQ1Click();
   void About1Click();
@@ -169,6 +170,8 @@ private:
   int FixedWidth = 0;
   int FixedHeight = 0;
   QString AppDir;
+  // True while AppDir is a folder still to be made by the first save.
+  bool AppDirPending = false;
   std::int32_t QuickSaveNumber = 0;
   double Gain = 0;
   std::unique_ptr<analysis::TimeFrame> TimeData;

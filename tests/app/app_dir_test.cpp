@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "app/app_dir.h"
@@ -31,10 +32,14 @@ TEST(AppDir, BuildTreeInstalledAndUnwritableFolders) {
       {bin, bin, "", home},
   };
   for (const auto &c : cases) {
-    EXPECT_EQ(ResolveAppDir(c.executable, c.installedBin, c.documents, root.path()), c.expected)
-        << c.executable.toStdString() << " " << c.documents.toStdString();
+    // Resolving makes no folder; the first save makes it.
+    const QString appDir = ResolveAppDir(c.executable, c.installedBin, c.documents, root.path());
+    EXPECT_FALSE(QDir(saveDir).exists());
+    const QString made = MakeSaveFolder(appDir, root.path());
+    EXPECT_EQ(made, c.expected) << c.executable.toStdString() << " " << c.documents.toStdString();
+    EXPECT_TRUE(QFileInfo(made).isDir());
+    QDir(saveDir).removeRecursively();
   }
-  EXPECT_TRUE(QDir(saveDir).exists());
   EXPECT_EQ(QDir(build).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList());
 }

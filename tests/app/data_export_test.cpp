@@ -235,6 +235,18 @@ TEST_F(SaveCommandTest, FilesThatCannotBeCreated) {
   EXPECT_EQ(probe.QuickSaveNumber(), 2);
 }
 
+TEST_F(SaveCommandTest, TheFirstSaveMakesThePendingSaveFolder) {
+  // An installed copy's documents subfolder: the dialog opens in it, QuickSave writes into it.
+  probe.AppDir() = Path("Documents/Vireo") + '/';
+  probe.AppDirPending() = true;
+  SaveThroughDialog([&](QFileDialog *dialog, int) {
+    EXPECT_EQ(dialog->directory().absolutePath(), Path("Documents/Vireo"));
+    dialog->reject();
+  });
+  QuickSave();
+  EXPECT_TRUE(QFile::exists(Path("Documents/Vireo/Filename1.spc")));
+}
+
 TEST_F(SaveCommandTest, OneFileFailingDoesNotStopTheOther) {
   // A directory in the way of the .raw file: the .spc file is still written.
   ASSERT_TRUE(QDir(dir.path()).mkdir("blocked.raw"));

@@ -65,6 +65,7 @@ public:
   bool &Busy() { return f.Busy; }
   display::Canvas &Screen() { return *f.Screen; }
   QString &AppDir() { return f.AppDir; }
+  bool &AppDirPending() { return f.AppDirPending; }
   std::int32_t &QuickSaveNumber() { return f.QuickSaveNumber; }
   double &Gain() { return f.Gain; }
   analysis::TimeFrame &TimeData() { return *f.TimeData; }
