@@ -22,7 +22,7 @@ namespace {
 using Refusal = std::optional<std::string>;
 using Setter = Refusal (*)(Options &options, std::string_view value);
 
-struct OptionSpec {
+struct KnownOption {
   std::string_view name;
   // Either a switch without a value or an option whose value `set` takes.
   bool Options::*flag;
@@ -84,7 +84,7 @@ Refusal SetZoom(Options &options, std::string_view text) {
   return std::nullopt;
 }
 
-const OptionSpec kOptions[] = {
+const KnownOption kOptions[] = {
     {"--pattern", nullptr, SetPattern},
     {"--param", nullptr, SetInteger<&Options::param, INT32_MIN>},
     {"--frames", nullptr, SetInteger<&Options::frames, 1>},
@@ -144,20 +144,20 @@ ParsedCommandLine ParseCommandLine(std::span<const char *const> args) {
     const std::string_view arg = args[i];
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                   [&](const OptionSpec &s) { return s.name == name; });
-    if (spec == std::end(kOptions)) {
+    const auto known = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                    [&](const KnownOption &o) { return o.name == name; });
+    if (known == std::end(kOptions)) {
       result.error = (arg.starts_with('-') ? "unknown option '" : "unexpected argument '") +
                      std::string(arg) + "'";
       return result;
     }
-    given.insert(spec->name);
-    if (spec->flag != nullptr) {
+    given.insert(known->name);
+    if (known->flag != nullptr) {
       if (equals != std::string_view::npos) {
         result.error = std::string(name) + " takes no value";
         return result;
       }
-      result.options.*(spec->flag) = true;
+      result.options.*(known->flag) = true;
       continue;
     }
     if (equals == std::string_view::npos && i + 1 == args.size()) {
@@ -166,7 +166,7 @@ ParsedCommandLine ParseCommandLine(std::span<const char *const> args) {
     }
     const std::string_view value =
         equals == std::string_view::npos ? args[++i] : arg.substr(equals + 1);
-    if (const Refusal refusal = spec->set(result.options, value)) {
+    if (const Refusal refusal = known->set(result.options, value)) {
       result.error = std::string(name) + ": '" + std::string(value) + "' " + *refusal;
       return result;
     }
