@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 namespace analysis {
@@ -305,46 +306,42 @@ bool operator==(Extended a, Extended b) {
   return (a <=> b) == 0;
 }
 
-double Extended::ToDouble() const {
+template <typename Binary> Binary Extended::Narrowed() const {
+  using Limits = std::numeric_limits<Binary>;
+  using Bits = std::conditional_t<sizeof(Binary) == 8, std::uint64_t, std::uint32_t>;
+  constexpr int kBits = sizeof(Bits) * 8;
+  Binary magnitude = 0;
   switch (kind_) {
   case Kind::Zero:
-    return negative_ ? -0.0 : 0.0;
+    break;
   case Kind::Infinite:
-    return negative_ ? -std::numeric_limits<double>::infinity()
-                     : std::numeric_limits<double>::infinity();
+    magnitude = Limits::infinity();
+    break;
   case Kind::NaN:
-    return std::bit_cast<double>((negative_ ? kTopBit : 0) | (std::uint64_t{0x7ff} << 52) |
-                                 (significand_ >> 12));
-  case Kind::Finite:
+    // The payload's top bits below the quiet bit, as a hardware conversion keeps them.
+    magnitude = std::bit_cast<Binary>(std::bit_cast<Bits>(Limits::infinity()) |
+                                      static_cast<Bits>(significand_ >> (65 - Limits::digits)));
+    break;
+  case Kind::Finite: {
+    // digits bits, or fewer where the subnormals end; ldexp of the kept integer is exact, or
+    // overflows to infinity as the rounding does.
+    const int lowest =
+        std::max(exponent_ + 64 - Limits::digits, Limits::min_exponent - Limits::digits);
+    magnitude =
+        std::ldexp(static_cast<Binary>(RoundToWeight(significand_, exponent_, lowest)), lowest);
     break;
   }
-  // 53 bits, or fewer where the double's subnormals end at 2^-1074; ldexp of the kept integer
-  // is exact, or overflows to infinity as the rounding would.
-  const int lowest = std::max(exponent_ + 11, -1074);
-  const double kept = static_cast<double>(RoundToWeight(significand_, exponent_, lowest));
-  const double magnitude =
-      lowest > 1100 ? std::numeric_limits<double>::infinity() : std::ldexp(kept, lowest);
-  return negative_ ? -magnitude : magnitude;
+  }
+  return negative_ ? std::bit_cast<Binary>(std::bit_cast<Bits>(magnitude) | Bits{1} << (kBits - 1))
+                   : magnitude;
+}
+
+double Extended::ToDouble() const {
+  return Narrowed<double>();
 }
 
 float Extended::ToFloat() const {
-  switch (kind_) {
-  case Kind::Zero:
-    return negative_ ? -0.0f : 0.0f;
-  case Kind::Infinite:
-    return negative_ ? -std::numeric_limits<float>::infinity()
-                     : std::numeric_limits<float>::infinity();
-  case Kind::NaN:
-    return std::bit_cast<float>((negative_ ? 0x80000000u : 0u) | 0x7f800000u |
-                                static_cast<std::uint32_t>(significand_ >> 41));
-  case Kind::Finite:
-    break;
-  }
-  const int lowest = std::max(exponent_ + 40, -149);
-  const auto kept = static_cast<float>(RoundToWeight(significand_, exponent_, lowest));
-  const float magnitude =
-      lowest > 200 ? std::numeric_limits<float>::infinity() : std::ldexp(kept, lowest);
-  return negative_ ? -magnitude : magnitude;
+  return Narrowed<float>();
 }
 
 std::int64_t Extended::Truncate() const {

@@ -68,6 +68,8 @@ private:
   static Extended PassNaN(Extended a, Extended b);
   // Rounds ±(high:low) × 2^exponent, a 128-bit magnitude, to 64 bits; sticky is true when
   // non-zero bits lie below the 128 given.
+  // ToDouble and ToFloat.
+  template <typename Binary> Binary Narrowed() const;
   static Extended Round(bool negative, unsigned __int128 magnitude, int exponent, bool sticky);
 };
 
