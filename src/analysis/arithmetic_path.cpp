@@ -27,7 +27,7 @@ void ForcePortablePath(bool portable) {
 }
 
 LiteralFallbacks &Fallbacks() {
-  static LiteralFallbacks counts;
+  thread_local LiteralFallbacks counts;
   return counts;
 }
 

@@ -15,7 +15,8 @@ bool UsesVectorPath();
 void ForcePortablePath(bool portable);
 
 // Values that the fast code could not decide in double precision and recomputed the literal
-// extended-precision way, counted since the program started.
+// extended-precision way, counted on the calling thread since it started (frame passes may run
+// on several threads at once).
 struct LiteralFallbacks {
   std::uint64_t butterflies = 0;
   std::uint64_t samples = 0;

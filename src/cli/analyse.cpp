@@ -1,22 +1,35 @@
 #include "cli/analyse.h"
 
 #include <QBuffer>
-#include <QByteArray>
 
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <cstdio>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
-#include <unistd.h>
+#include <thread>
+#include <vector>
 
-#include "analysis/fft.h"
-#include "analysis/level.h"
 #include "cli/audio_file.h"
-#include "core/data_export.h"
-#include "core/frame_pass.h"
+#include "cli/capture.h"
+#include "cli/measurement.h"
+#include "cli/ordered_output.h"
+#include "cli/progress_bar.h"
+#include "cli/spectrogram.h"
+#include "cli/stop_signals.h"
+#include "cli/table.h"
+#include "core/staged_file.h"
+#include "display/cursor_readout.h"
 #include "display/layout.h"
 #include "sources/test_patterns.h"
 
@@ -24,72 +37,75 @@ namespace cli {
 
 namespace {
 
-// Fewer frames than this finish too soon for a progress bar to help.
-constexpr int kProgressMinimumFrames = 8;
-constexpr int kProgressWidth = 40;
+namespace fs = std::filesystem;
 
-// A bar on standard error that redraws itself in place, for a terminal only.
-class ProgressBar {
-public:
-  ProgressBar(int total, bool wanted)
-      : total_(total), shown_(wanted && total >= kProgressMinimumFrames && isatty(STDERR_FILENO)) {}
-  ~ProgressBar() { End(); }
+constexpr int kAllBins = analysis::kFrameLength / 2;
 
-  // Ends the bar's line, so that what follows starts on a line of its own.
-  void End() {
-    if (shown_ && filled_ >= 0) {
-      std::fputc('\n', stderr);
-      filled_ = -1;
-    }
-  }
-
-  void Show(int done) {
-    const int filled = static_cast<int>(static_cast<long long>(done) * kProgressWidth / total_);
-    if (!shown_ || filled == filled_) {
-      return;
-    }
-    filled_ = filled;
-    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(),
-                 std::string(kProgressWidth - filled, ' ').c_str(), done, total_);
-    std::fflush(stderr);
-  }
-
-private:
-  int total_;
-  bool shown_;
-  int filled_ = -1;
+// One source of the command and where its files go.
+struct Job {
+  std::string input;   // the path as given, "-" for standard input; empty for a pattern or capture
+  std::string name;    // the source's name in peak lines and tables
+  std::string outBase; // frame n's files are outBase + n + ".raw" ...; empty: none
 };
 
-// The strongest of the displayable bins 0 ... 2047 by the level of the chosen scale; the lowest
-// bin among equals.
-int StrongestBin(const analysis::SpectrumFrame &spectrum, bool decibel) {
-  int strongest = 0;
-  double best = 0;
-  for (int bin = 0; bin < analysis::kFrameLength / 2; ++bin) {
-    const double level = analysis::BinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
-    if (bin == 0 || level < best) {
-      strongest = bin;
-      best = level;
+// The extensions of the formats libsndfile reads, for the files found in a folder.
+std::set<std::string> AudioExtensions() {
+  std::set<std::string> extensions = {"aif", "oga"};
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+    if (info.extension != nullptr) {
+      extensions.insert(info.extension);
     }
   }
-  return strongest;
+  return extensions;
 }
 
-// The picture as a PNG file's bytes; empty if it cannot be encoded.
-QByteArray EncodePng(const display::Canvas &canvas) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  if (!buffer.open(QIODevice::WriteOnly) || !canvas.Image().save(&buffer, "PNG")) {
-    bytes.clear();
+// The audio files under `folder` at any depth, in name order.
+std::vector<std::string> FindAudioFiles(const std::string &folder, std::string &error) {
+  static const std::set<std::string> extensions = AudioExtensions();
+  std::vector<std::string> found;
+  std::error_code code;
+  for (fs::recursive_directory_iterator entry(folder, code), end; !code && entry != end;
+       entry.increment(code)) {
+    std::string extension = entry->path().extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (entry->is_regular_file() && extension.size() > 1 &&
+        extensions.contains(extension.substr(1))) {
+      found.push_back(entry->path().string());
+    }
   }
-  return bytes;
+  if (code) {
+    error = "cannot read the folder " + folder + ": " + code.message();
+  }
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
-// Samples from the start of the file to the end of the last frame; nothing when the count
+// The name under --out-dir for an input: its path as given, without the root and without
+// "." and "..", so that every file of a command gets a name of its own inside the folder.
+std::string OutName(const std::string &input) {
+  if (input == "-") {
+    return "stdin";
+  }
+  fs::path name;
+  for (const fs::path &part : fs::path(input).lexically_normal().relative_path()) {
+    if (part != "." && part != ".." && !part.empty()) {
+      name /= part;
+    }
+  }
+  return name.string();
+}
+
+// Samples from the start of the input to the end of the last frame; nothing when the count
 // exceeds what any file can hold.
-std::optional<std::int64_t> SamplesNeeded(const Options &options) {
+std::optional<std::int64_t> SamplesNeeded(const Options &options, int frames) {
   std::int64_t needed = 0;
-  if (__builtin_mul_overflow(std::int64_t{options.frames - 1}, options.hop, &needed) ||
+  if (__builtin_mul_overflow(std::int64_t{frames - 1}, options.hop, &needed) ||
       __builtin_add_overflow(needed, options.start, &needed) ||
       __builtin_add_overflow(needed, std::int64_t{analysis::kFrameLength}, &needed)) {
     return std::nullopt;
@@ -97,23 +113,34 @@ std::optional<std::int64_t> SamplesNeeded(const Options &options) {
   return needed;
 }
 
-// Everything a run keeps between frames.
+// Whole frames of an input of `length` samples.
+std::int64_t FramesIn(const Options &options, std::int64_t length) {
+  const std::int64_t room = length - options.start - analysis::kFrameLength;
+  const std::int64_t whole = room < 0 ? 0 : room / options.hop + 1;
+  return options.frames ? std::min<std::int64_t>(whole, *options.frames) : whole;
+}
+
+// Everything a command keeps while its sources are analysed.
 class Run {
 public:
   Run(const Options &options, std::ostream &out, std::ostream &err)
-      : options_(options), out_(out), err_(err), param_(options.param),
-        // Peak lines on the same terminal show the progress themselves.
-        progress_(options.frames, !options.quiet && !(options.peak && isatty(STDOUT_FILENO))) {}
+      : options_(options), out_(out), err_(err) {}
 
   int Execute();
 
 private:
-  bool OpenInput();
-  bool Acquire(int frameIndex);
-  bool WriteOutputs(int frameNumber);
-  bool Write(const std::string &name, std::string_view bytes);
+  // Builds the list of sources; an exit status when it cannot.
+  std::optional<int> PrepareJobs();
+  std::int64_t ExpectedFrames() const;
+  void Work();
+  // Analyses job `index`; false with `error` set when it failed.
+  bool RunJob(std::size_t index, std::string &error);
+  // True, with `error` saying so, when `length` samples are too few for the frames asked for.
+  bool TooShort(std::int64_t length, const Job &job, std::string &error) const;
+  bool WriteFiles(const Job &job, const Measurement &measurement, int frame, std::string &error);
+  void WriteLines(std::size_t index, const Measurement &measurement, const FramePlace &place);
+  void Stop(int signal);
   int Fail(const std::string &message) {
-    progress_.End();
     err_ << "vireo-analyse: " << message << '\n';
     return kExitFailure;
   }
@@ -121,120 +148,338 @@ private:
   const Options &options_;
   std::ostream &out_;
   std::ostream &err_;
-  std::int32_t param_;
-  ProgressBar progress_;
-  double sampleRate_ = core::kDefaultSampleRate;
-  std::unique_ptr<AudioFile> input_;
-  core::View view_;
-  analysis::TimeFrame timeData_{};
-  analysis::SpectrumFrame spectrumData_{};
-  std::unique_ptr<display::Canvas> screen_;
-  display::Palette palette_{};
-  std::string error_;
+  std::vector<Job> jobs_;
+  std::unique_ptr<ProgressBar> progress_;
+  std::unique_ptr<OrderedOutput> peaks_;
+  std::unique_ptr<OrderedOutput> table_;
+  std::unique_ptr<OrderedOutput> errors_;
+  core::StagedFile tableFile_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<bool> failed_{false};
+  std::atomic<bool> stop_{false};
 };
 
-bool Run::OpenInput() {
-  input_ = std::make_unique<AudioFile>(*options_.input);
-  if (!input_->IsOpen()) {
-    error_ = "cannot read " + *options_.input + ": " + input_->Error();
-    return false;
+std::optional<int> Run::PrepareJobs() {
+  std::vector<std::string> inputs = options_.inputs;
+  bool found = true;
+  for (const std::string &folder : options_.recursive) {
+    std::string error;
+    const std::vector<std::string> files = FindAudioFiles(folder, error);
+    if (!error.empty()) {
+      Fail(error);
+      found = false;
+    }
+    inputs.insert(inputs.end(), files.begin(), files.end());
   }
-  const std::optional<std::int64_t> needed = SamplesNeeded(options_);
-  if (!needed || input_->Length() < *needed) {
-    error_ = *options_.input + " holds " + std::to_string(input_->Length()) +
-             " samples; the frames asked for need " +
-             (needed ? std::to_string(*needed) : std::string("more than any file holds"));
-    return false;
-  }
-  sampleRate_ = input_->SampleRate();
-  return true;
-}
-
-bool Run::Acquire(int frameIndex) {
   if (options_.pattern) {
-    sources::MakePattern(*options_.pattern, timeData_, param_);
-    return true;
+    jobs_.push_back({{}, "pattern" + std::to_string(*options_.pattern), {}});
+  } else if (options_.capture) {
+    jobs_.push_back({{}, "capture", {}});
   }
-  if (!input_->ReadFrame(options_.start + frameIndex * options_.hop, timeData_)) {
-    error_ = "cannot read " + *options_.input + ": " + input_->Error();
+  for (const std::string &input : inputs) {
+    jobs_.push_back({input, input, {}});
+  }
+  std::map<std::string, std::string> names;
+  for (Job &job : jobs_) {
+    if (options_.out) {
+      job.outBase = *options_.out;
+    } else if (options_.outDir) {
+      const std::string name = job.input.empty() ? job.name : OutName(job.input);
+      job.outBase = (fs::path(*options_.outDir) / name).string() + '-';
+      const auto [other, added] = names.emplace(name, job.name);
+      if (!added) {
+        Fail(other->second + " and " + job.name + " would write the same files in " +
+             *options_.outDir);
+        return kExitUsage;
+      }
+    }
+  }
+  if (jobs_.empty()) {
+    return Fail("no audio files found");
+  }
+  return found ? std::nullopt : std::optional(kExitFailure);
+}
+
+std::int64_t Run::ExpectedFrames() const {
+  std::int64_t frames = 0;
+  for (const Job &job : jobs_) {
+    if (job.input.empty()) {
+      frames += options_.frames.value_or(options_.capture ? 0 : 1);
+    } else if (const AudioFile file(job.input); file.Length()) {
+      frames += FramesIn(options_, *file.Length());
+    }
+  }
+  return frames;
+}
+
+bool Run::TooShort(std::int64_t length, const Job &job, std::string &error) const {
+  const std::optional<std::int64_t> needed = SamplesNeeded(options_, *options_.frames);
+  if (needed && length >= *needed) {
     return false;
   }
+  error = job.input + " holds " + std::to_string(length) + " samples; the frames asked for need " +
+          (needed ? std::to_string(*needed) : std::string("more than any file holds"));
   return true;
 }
 
-bool Run::Write(const std::string &name, std::string_view bytes) {
+bool Run::WriteFiles(const Job &job, const Measurement &measurement, int frame,
+                     std::string &error) {
+  const std::string name = job.outBase + std::to_string(frame);
+  const auto failed = [&error](const std::string &file) {
+    error = "cannot write " + file + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+    return false;
+  };
   errno = 0;
-  if (WriteExportFile(name, bytes)) {
-    return true;
+  core::StagedFile raw;
+  core::StagedFile spectrum;
+  if (!raw.Open(name + ".raw") || !raw.Write(measurement.RawText())) {
+    return failed(raw.Name());
   }
-  error_ = "cannot write " + name + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
-  return false;
-}
-
-bool Run::WriteOutputs(int frameNumber) {
-  if (options_.out) {
-    const std::string name = *options_.out + std::to_string(frameNumber);
-    if (!Write(name + ".raw", FormatRawData(timeData_)) ||
-        !Write(name + ".spc", FormatSpectrumData(spectrumData_, sampleRate_, view_.decibel))) {
+  if (!spectrum.Open(name + ".spc") || !spectrum.Write(measurement.SpectrumText())) {
+    return failed(spectrum.Name());
+  }
+  // The spectrum takes its name first: a .raw file is never newer than its .spc.
+  if (const core::StagedFile *refused = core::StagedFile::CommitPair(spectrum, raw)) {
+    return failed(refused->Name());
+  }
+  if (options_.png) {
+    const QByteArray png = measurement.Png();
+    if (png.isEmpty()) {
+      error = "cannot encode the picture of frame " + std::to_string(frame);
       return false;
     }
-    if (screen_) {
-      const QByteArray png = EncodePng(*screen_);
-      if (png.isEmpty()) {
-        error_ = "cannot encode the picture of frame " + std::to_string(frameNumber);
-        return false;
-      }
-      if (!Write(name + ".png", std::string_view(png.constData(), png.size()))) {
-        return false;
-      }
+    core::StagedFile picture;
+    if (!picture.Open(name + ".png") ||
+        !picture.Write(std::string_view(png.constData(), png.size())) || !picture.Commit()) {
+      return failed(picture.Name());
     }
   }
+  return true;
+}
+
+void Run::WriteLines(std::size_t index, const Measurement &measurement, const FramePlace &place) {
+  const int peak = measurement.PeakBin();
   if (options_.peak) {
-    const int bin = StrongestBin(spectrumData_, view_.decibel);
-    out_ << frameNumber << '\t' << bin << '\t'
-         << SpectrumLine(spectrumData_, bin, sampleRate_, view_.decibel) << '\n';
+    // With several sources each line starts with the source's name.
+    std::string line = jobs_.size() > 1 ? std::string(place.input) + '\t' : std::string();
+    line += std::to_string(place.frame) + '\t' + std::to_string(peak) + '\t' +
+            measurement.SpectrumLine(peak) + '\n';
+    peaks_->Write(index, line);
+  }
+  if (!options_.table) {
+    return;
+  }
+  std::string rows;
+  if (options_.bins) {
+    for (int bin = 0; bin < analysis::kFrameLength; ++bin) {
+      rows += TableRow(*options_.table, place, bin, measurement.SpectrumLine(bin), nullptr);
+    }
+  } else {
+    std::string note = display::NoteText(measurement.BinFrequency(peak));
+    note.erase(0, note.starts_with(' ') ? 1 : 0);
+    rows = TableRow(*options_.table, place, peak, measurement.SpectrumLine(peak), &note);
+  }
+  table_->Write(index, rows);
+}
+
+bool Run::RunJob(std::size_t index, std::string &error) {
+  const Job &job = jobs_[index];
+  std::unique_ptr<AudioFile> file;
+  std::unique_ptr<Capture> capture;
+  double sampleRate = options_.rate.value_or(core::kDefaultSampleRate);
+  std::optional<std::int64_t> frames = options_.frames;
+  if (options_.pattern) {
+    frames = options_.frames.value_or(1);
+  } else if (options_.capture) {
+    capture = Capture::Open(sampleRate, error);
+    if (!capture) {
+      error = "cannot capture from the audio server: " + error;
+      return false;
+    }
+    if (*options_.capture > 0) {
+      frames =
+          std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(
+                                        *options_.capture * sampleRate / analysis::kFrameLength)));
+    }
+  } else {
+    file = std::make_unique<AudioFile>(job.input);
+    if (!file->IsOpen()) {
+      error = "cannot read " + job.input + ": " + file->Error();
+      return false;
+    }
+    sampleRate = options_.rate.value_or(file->SampleRate());
+    if (options_.frames && file->Length() && TooShort(*file->Length(), job, error)) {
+      return false;
+    }
+  }
+
+  if (options_.outDir) {
+    std::error_code code;
+    const fs::path folder = fs::path(job.outBase).parent_path();
+    if (fs::create_directories(folder, code); code) {
+      error = "cannot make the folder " + folder.string() + ": " + code.message();
+      return false;
+    }
+  }
+  Measurement measurement(options_, sampleRate, options_.png);
+  std::unique_ptr<Spectrogram> spectrogram;
+  if (options_.spectrogram) {
+    // The whole lower half of the spectrum, or the page of bins that the picture shows.
+    const int perRow = options_.viewChosen ? options_.binsPerColumn : 1;
+    const int pageSize = display::kPlotColumns * perRow;
+    spectrogram = std::make_unique<Spectrogram>(
+        options_.viewChosen ? core::ClampViewOffset(options_.viewPosition, pageSize) : 0,
+        options_.viewChosen ? display::kPlotColumns : kAllBins, perRow);
+  }
+  std::int32_t param = options_.param;
+  const std::int64_t hop = file ? options_.hop : analysis::kFrameLength;
+  const std::int64_t first = file ? options_.start : 0;
+  int frame = 0;
+  for (; !frames || frame < *frames; ++frame) {
+    std::int64_t start = 0;
+    if (__builtin_mul_overflow(std::int64_t{frame}, hop, &start) ||
+        __builtin_add_overflow(start, first, &start)) {
+      break;
+    }
+    if (options_.pattern) {
+      sources::MakePattern(*options_.pattern, measurement.TimeData(), param);
+    } else if (capture) {
+      if (!capture->NextFrame(measurement.TimeData(), stop_, error)) {
+        if (!error.empty()) {
+          error = "the capture ended: " + error;
+          return false;
+        }
+        break;
+      }
+    } else if (!file->ReadFrame(start, measurement.TimeData())) {
+      if (file->Failed()) {
+        error = "cannot read " + job.input + ": " + file->Error();
+        return false;
+      }
+      if (options_.frames && TooShort(file->Position(), job, error)) {
+        return false;
+      }
+      break;
+    }
+    measurement.Pass();
+    if (!job.outBase.empty() && !WriteFiles(job, measurement, frame + 1, error)) {
+      return false;
+    }
+    const double time = sampleRate > 0 ? static_cast<double>(start) / sampleRate : 0;
+    WriteLines(index, measurement, {job.name, frame + 1, start, time});
+    if (spectrogram) {
+      spectrogram->AddColumn(measurement);
+    }
+    sources::StepPatternParam(param);
+    progress_->FrameDone();
+  }
+  if (spectrogram) {
+    if (frame == 0) {
+      error = job.name + " holds no whole frame to draw";
+      return false;
+    }
+    const SpectrogramScale scale{sampleRate, first, hop};
+    const QImage picture = spectrogram->Picture(options_.axes ? &scale : nullptr);
+    QByteArray png;
+    QBuffer buffer(&png);
+    core::StagedFile staged;
+    errno = 0;
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") ||
+        !staged.Open(*options_.spectrogram) ||
+        !staged.Write(std::string_view(png.constData(), png.size())) || !staged.Commit()) {
+      error = "cannot write " + *options_.spectrogram +
+              (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+      return false;
+    }
   }
   return true;
+}
+
+void Run::Work() {
+  for (std::size_t index; (index = next_++) < jobs_.size();) {
+    std::string error;
+    if (!RunJob(index, error)) {
+      failed_ = true;
+      errors_->Write(index, "vireo-analyse: " + error + '\n');
+    }
+    for (OrderedOutput *output : {peaks_.get(), table_.get(), errors_.get()}) {
+      output->Finish(index);
+    }
+    progress_->FileDone();
+  }
+}
+
+void Run::Stop(int signal) {
+  if (options_.capture) {
+    // The end of a capture: the frame in progress and every file are completed.
+    stop_ = true;
+    return;
+  }
+  // Nothing is cut in half: no line of text, no pair of files, no file at all.
+  for (OrderedOutput *output : {peaks_.get(), table_.get(), errors_.get()}) {
+    output->Lock().lock();
+  }
+  progress_->End();
+  core::AbandonStagedFiles();
+  EndBySignal(signal);
 }
 
 int Run::Execute() {
-  if (options_.input && !OpenInput()) {
-    return Fail(error_);
+  if (const std::optional<int> status = PrepareJobs()) {
+    return *status;
   }
-  if (options_.rate) {
-    sampleRate_ = *options_.rate;
-  }
-  const int pageSize = display::kPlotColumns * options_.binsPerColumn;
-  view_ = {!options_.linear, options_.binsPerColumn,
-           core::ClampViewOffset(options_.viewPosition, pageSize), core::FrameTimeOf(sampleRate_)};
-  analysis::BuildBitReverseTable();
-  analysis::BuildTwiddleTables();
-  if (options_.png) {
-    screen_ = std::make_unique<display::Canvas>(display::kScreenWidth, display::kScreenHeight);
-    palette_ = display::BuildPalette();
-    // The picture of a window that was started and then set up: a few pixels next to the
-    // legend keep what the start-up drew in the dB scale.
-    core::DrawRunStart(*screen_, palette_, core::kStartUpView);
-    core::DrawRunStart(*screen_, palette_, view_);
-  }
-  for (int frame = 0; frame < options_.frames; ++frame) {
-    if (!Acquire(frame)) {
-      return Fail(error_);
+  const bool textOnTerminal =
+      (options_.peak || (options_.table && !options_.tableOut)) && isatty(STDOUT_FILENO);
+  // Lines on the same terminal show the progress themselves.
+  const bool bar = !options_.quiet && !textOnTerminal && isatty(STDERR_FILENO);
+  progress_ = std::make_unique<ProgressBar>(bar, static_cast<std::int64_t>(jobs_.size()),
+                                            bar ? ExpectedFrames() : 0);
+
+  const auto toStandardOutput = [this](std::string_view text) {
+    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return static_cast<bool>(out_.flush());
+  };
+  peaks_ = std::make_unique<OrderedOutput>(jobs_.size(), toStandardOutput);
+  errors_ = std::make_unique<OrderedOutput>(jobs_.size(), [this](std::string_view text) {
+    progress_->End();
+    err_ << text;
+    return true;
+  });
+  if (options_.tableOut) {
+    errno = 0;
+    if (!tableFile_.Open(*options_.tableOut)) {
+      return Fail("cannot write " + *options_.tableOut + ": " + std::strerror(errno));
     }
-    core::AnalyseFrame(timeData_, spectrumData_, options_.gain, options_.window);
-    if (screen_) {
-      core::DrawFrame(*screen_, palette_, timeData_, spectrumData_, view_);
-    }
-    if (!WriteOutputs(frame + 1)) {
-      return Fail(error_);
-    }
-    sources::StepPatternParam(param_);
-    progress_.Show(frame + 1);
+    table_ = std::make_unique<OrderedOutput>(
+        jobs_.size(), [this](std::string_view text) { return tableFile_.Write(text); });
+  } else {
+    table_ = std::make_unique<OrderedOutput>(jobs_.size(), toStandardOutput);
   }
-  if (!out_.flush()) {
+  if (options_.table) {
+    table_->Write(0, TableHeader(*options_.table, options_.bins));
+  }
+
+  Measurement::PrepareTables();
+  {
+    const StopSignals stopSignals([this](int signal) { Stop(signal); });
+    const auto workers =
+        std::min<std::size_t>(static_cast<std::size_t>(options_.jobs), jobs_.size());
+    std::vector<std::jthread> pool;
+    for (std::size_t i = 1; i < workers; ++i) {
+      pool.emplace_back([this] { Work(); });
+    }
+    Work();
+  }
+  progress_->End();
+  if (peaks_->Failed() || (!options_.tableOut && table_->Failed())) {
     return Fail("cannot write the standard output");
   }
-  return kExitSuccess;
+  errno = 0;
+  if (options_.tableOut && (table_->Failed() || !tableFile_.Commit())) {
+    return Fail("cannot write " + *options_.tableOut +
+                (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
+  }
+  return failed_ ? kExitFailure : kExitSuccess;
 }
 
 } // namespace

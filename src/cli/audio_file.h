@@ -1,10 +1,13 @@
-// An audio file read through libsndfile, frame by frame, as the live capture would deliver it.
+// An audio file read through libsndfile once, forward, frame by frame, as the live capture
+// would deliver it.
 #pragma once
 
 #include <sndfile.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,38 +17,54 @@ namespace cli {
 
 class AudioFile {
 public:
-  // Opens `path` (in the file system's encoding) for reading; Error() says why it failed.
+  // Opens `path` (in the file system's encoding; "-" is standard input) for reading: a file,
+  // a pipe or a FIFO in any format libsndfile reads. Error() says why it failed.
   explicit AudioFile(const std::string &path);
 
   bool IsOpen() const { return file_ != nullptr; }
-  // libsndfile's reason for the last failure.
+  // Why the open or the last read failed.
   std::string Error() const;
   int SampleRate() const { return info_.samplerate; }
-  // Samples per channel.
-  std::int64_t Length() const { return info_.frames; }
+  // Samples per channel of a regular file; nothing for a pipe, whose length is known only at
+  // its end.
+  std::optional<std::int64_t> Length() const { return length_; }
+  // Samples of the first channel read so far.
+  std::int64_t Position() const { return position_; }
 
-  // The 4096 samples of the first channel from sample `start` on as 16-bit values, scaled into
-  // `frame` as a captured buffer is. libsndfile converts integer and compressed formats to
-  // 16 bits; a floating-point sample x becomes x × 32767 rounded to nearest and held within
-  // the 16-bit range, the conversion libsndfile applies when it writes 16-bit data. (Its own
-  // reading of floating-point data as 16 bits either truncates to 0 or scales the file's peak
-  // to full scale, which would misstate every level.) False when the samples cannot all be
-  // read.
+  // Moves on to the frame of 4096 samples of the first channel that starts at sample `start`,
+  // which is no earlier than the start of the frame before, and scales it into `frame` as a
+  // captured buffer is. Nothing is ever read twice: the last 4096 samples are kept for frames
+  // that overlap, and samples between frames are read and passed over. libsndfile converts
+  // integer and compressed formats to 16 bits; a floating-point sample x becomes x × 32767
+  // rounded to nearest and held within the 16-bit range, the conversion libsndfile applies
+  // when it writes 16-bit data. (Its own reading of floating-point data as 16 bits either
+  // truncates to 0 or scales the file's peak to full scale, which would misstate every level.)
+  // False when the input ends before the frame does or cannot be read (Failed()).
   bool ReadFrame(std::int64_t start, analysis::TimeFrame &frame);
+  // True when a read failed for another reason than the end of the input.
+  bool Failed() const;
 
 private:
-  // Reads one frame of interleaved samples with `readFrames` into `buffer` and keeps the first
-  // channel, converted to 16 bits.
+  // Reads up to `count` samples of the first channel into `samples`, or passes over them
+  // when `samples` is null; returns how many there were.
+  std::int64_t Read(std::int16_t *samples, std::int64_t count);
+  // Reads up to `count` (at most one chunk) samples with `readFrames` into `buffer` and keeps
+  // the first channel, converted to 16 bits, in `samples` unless it is null.
   template <typename Sample, typename Convert>
-  bool ReadFirstChannel(sf_count_t (*readFrames)(SNDFILE *, Sample *, sf_count_t),
-                        std::vector<Sample> &buffer, Convert convert);
+  sf_count_t ReadChunk(sf_count_t (*readFrames)(SNDFILE *, Sample *, sf_count_t),
+                       std::vector<Sample> &buffer, sf_count_t count, std::int16_t *samples,
+                       Convert convert);
 
   SF_INFO info_{};
-  std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file_;
+  std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file_{nullptr, sf_close};
+  std::string openError_;
+  std::optional<std::int64_t> length_;
   bool floatingPoint_ = false;
   std::vector<short> shorts_;
   std::vector<double> doubles_;
-  std::vector<std::int16_t> firstChannel_;
+  // The samples position_ - 4096 ... position_ - 1.
+  std::array<std::int16_t, analysis::kFrameLength> window_{};
+  std::int64_t position_ = 0;
 };
 
 } // namespace cli

@@ -1,21 +1,38 @@
 // vireo-analyse: Vireo's analysis from the command line, without a display.
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <iostream>
+#include <string_view>
 
 #include "cli/analyse.h"
+
+namespace {
+
+// Prints the text of --help or --version; a text that cannot be written is an error.
+int Print(std::string_view text) {
+  errno = 0;
+  std::cout << text;
+  if (std::cout.flush()) {
+    return cli::kExitSuccess;
+  }
+  std::cerr << "vireo-analyse: cannot write the standard output"
+            << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()) << '\n';
+  return cli::kExitFailure;
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
   const cli::ParsedCommandLine command =
       cli::ParseCommandLine({argv + 1, static_cast<std::size_t>(argc - 1)});
   switch (command.request) {
   case cli::Request::Help:
-    std::cout << cli::UsageText();
-    return std::cout.flush() ? cli::kExitSuccess : cli::kExitFailure;
+    return Print(cli::UsageText());
   case cli::Request::Version:
-    std::cout << "vireo-analyse (Vireo) " VIREO_VERSION "\n";
-    return std::cout.flush() ? cli::kExitSuccess : cli::kExitFailure;
+    return Print("vireo-analyse (Vireo) " VIREO_VERSION "\n");
   case cli::Request::Run:
     break;
   }

@@ -35,9 +35,13 @@ template <auto member, auto minimum> Refusal SetInteger(Options &options, std::s
   Integer value{};
   const char *end = text.data() + text.size();
   const auto [last, error] = std::from_chars(text.data(), end, value);
+  if (error == std::errc::result_out_of_range && last == end && !text.starts_with('-')) {
+    return "is too large (at most " + std::to_string(std::numeric_limits<Integer>::max()) + ")";
+  }
   if (text.empty() || error != std::errc() || last != end || value < minimum) {
     return minimum == std::numeric_limits<Integer>::min()
-               ? "is not a whole number"
+               ? (error == std::errc::result_out_of_range ? "is too small"
+                                                          : "is not a whole number")
                : "is not a whole number of at least " + std::to_string(minimum);
   }
   options.*member = value;
@@ -46,6 +50,11 @@ template <auto member, auto minimum> Refusal SetInteger(Options &options, std::s
 
 template <auto member> Refusal SetText(Options &options, std::string_view text) {
   options.*member = std::string(text);
+  return std::nullopt;
+}
+
+template <auto member> Refusal AddText(Options &options, std::string_view text) {
+  (options.*member).emplace_back(text);
   return std::nullopt;
 }
 
@@ -84,11 +93,40 @@ Refusal SetZoom(Options &options, std::string_view text) {
   return std::nullopt;
 }
 
+Refusal SetFrames(Options &options, std::string_view text) {
+  if (text == "all") {
+    options.frames.reset();
+    return std::nullopt;
+  }
+  const Refusal refusal = SetInteger<&Options::frames, 1>(options, text);
+  return refusal && !refusal->starts_with("is too large")
+             ? "is not 'all' or a whole number of at least 1"
+             : refusal;
+}
+
+Refusal SetCapture(Options &options, std::string_view text) {
+  options.capture = ParseDecimal(text);
+  if (!options.capture || *options.capture < 0) {
+    return "is not a number of seconds (0: until stopped)";
+  }
+  return std::nullopt;
+}
+
+Refusal SetTable(Options &options, std::string_view text) {
+  if (text != "csv" && text != "json") {
+    return "is not csv or json";
+  }
+  options.table = text == "csv" ? TableFormat::Csv : TableFormat::Json;
+  return std::nullopt;
+}
+
 const KnownOption kOptions[] = {
     {"--pattern", nullptr, SetPattern},
     {"--param", nullptr, SetInteger<&Options::param, INT32_MIN>},
-    {"--frames", nullptr, SetInteger<&Options::frames, 1>},
-    {"--input", nullptr, SetText<&Options::input>},
+    {"--frames", nullptr, SetFrames},
+    {"--input", nullptr, AddText<&Options::inputs>},
+    {"--recursive", nullptr, AddText<&Options::recursive>},
+    {"--capture", nullptr, SetCapture},
     {"--start", nullptr, SetInteger<&Options::start, std::int64_t{0}>},
     {"--hop", nullptr, SetInteger<&Options::hop, std::int64_t{1}>},
     {"--rate", nullptr, SetRate},
@@ -98,29 +136,61 @@ const KnownOption kOptions[] = {
     {"--zoom", nullptr, SetZoom},
     {"--view", nullptr, SetInteger<&Options::viewPosition, INT_MIN>},
     {"--out", nullptr, SetText<&Options::out>},
+    {"--out-dir", nullptr, SetText<&Options::outDir>},
     {"--png", &Options::png, nullptr},
     {"--peak", &Options::peak, nullptr},
+    {"--table", nullptr, SetTable},
+    {"--table-out", nullptr, SetText<&Options::tableOut>},
+    {"--bins", &Options::bins, nullptr},
+    {"--spectrogram", nullptr, SetText<&Options::spectrogram>},
+    {"--axes", &Options::axes, nullptr},
+    {"-j", nullptr, SetInteger<&Options::jobs, 1>},
+    {"--jobs", nullptr, SetInteger<&Options::jobs, 1>},
     {"--quiet", &Options::quiet, nullptr},
 };
 
 // The combinations that make no sense; empty when the options fit together.
 std::string CheckCombination(const Options &o, const std::set<std::string_view> &given) {
-  if (o.pattern.has_value() == o.input.has_value()) {
-    return "give one source: --pattern N or --input FILE";
+  const bool files = !o.inputs.empty() || !o.recursive.empty();
+  if (o.pattern.has_value() + files + o.capture.has_value() != 1) {
+    return "give one source: --pattern N, input files or --capture SECONDS";
   }
   if (given.contains("--param") && !o.pattern) {
     return "--param goes with --pattern";
   }
   for (const std::string_view fileOnly : {"--start", "--hop"}) {
-    if (given.contains(fileOnly) && !o.input) {
+    if (given.contains(fileOnly) && !files) {
       return std::string(fileOnly) + " goes with --input";
     }
   }
-  if (o.png && !o.out) {
-    return "--png needs --out NAME";
+  if (given.contains("--frames") && !o.frames && !files) {
+    return "--frames all goes with input files";
   }
-  if (!o.out && !o.peak) {
-    return "nothing to write: give --out NAME or --peak";
+  if (given.contains("--frames") && o.capture) {
+    return "--capture SECONDS sets the frames itself";
+  }
+  const bool several = o.inputs.size() > 1 || !o.recursive.empty();
+  if (o.out && (several || o.outDir)) {
+    return "--out NAME takes one input; give --out-dir DIR for several";
+  }
+  if (o.png && !o.out && !o.outDir) {
+    return "--png needs --out NAME or --out-dir DIR";
+  }
+  if ((o.tableOut || o.bins) && !o.table) {
+    return std::string(o.bins ? "--bins" : "--table-out") + " goes with --table FORMAT";
+  }
+  if (o.peak && o.table && !o.tableOut) {
+    return "--peak and --table both print to the standard output; give --table-out FILE";
+  }
+  if (o.spectrogram && several) {
+    return "--spectrogram FILE draws one input";
+  }
+  if (o.axes && !o.spectrogram) {
+    return "--axes goes with --spectrogram FILE";
+  }
+  if (!o.out && !o.outDir && !o.peak && !o.table && !o.spectrogram) {
+    return "nothing to write: give --out NAME, --out-dir DIR, --peak, --table FORMAT or "
+           "--spectrogram FILE";
   }
   return {};
 }
@@ -142,13 +212,17 @@ ParsedCommandLine ParseCommandLine(std::span<const char *const> args) {
   std::set<std::string_view> given;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    const std::size_t equals = arg.find('=');
-    const std::string_view name = arg.substr(0, equals);
+    if (arg == "-" || !arg.starts_with('-')) {
+      result.options.inputs.emplace_back(arg);
+      continue;
+    }
+    const bool joined = arg.starts_with("-j") && arg.size() > 2;
+    const std::size_t equals = joined ? 1 : arg.find('=');
+    const std::string_view name = arg.substr(0, joined ? 2 : equals);
     const auto known = std::find_if(std::begin(kOptions), std::end(kOptions),
                                     [&](const KnownOption &o) { return o.name == name; });
     if (known == std::end(kOptions)) {
-      result.error = (arg.starts_with('-') ? "unknown option '" : "unexpected argument '") +
-                     std::string(arg) + "'";
+      result.error = "unknown option '" + std::string(arg) + "'";
       return result;
     }
     given.insert(known->name);
@@ -164,47 +238,74 @@ ParsedCommandLine ParseCommandLine(std::span<const char *const> args) {
       result.error = std::string(name) + " needs a value";
       return result;
     }
-    const std::string_view value =
-        equals == std::string_view::npos ? args[++i] : arg.substr(equals + 1);
+    const std::string_view value = equals == std::string_view::npos ? args[++i]
+                                   : joined                         ? arg.substr(2)
+                                                                    : arg.substr(equals + 1);
     if (const Refusal refusal = known->set(result.options, value)) {
       result.error = std::string(name) + ": '" + std::string(value) + "' " + *refusal;
       return result;
     }
   }
+  result.options.viewChosen = given.contains("--zoom") || given.contains("--view");
   result.error = CheckCombination(result.options, given);
   return result;
 }
 
 std::string UsageText() {
-  return "Usage: vireo-analyse (--pattern N | --input FILE) [OPTION]... (--out NAME | --peak)\n"
-         "Runs Vireo's frame passes on a test pattern or an audio file and writes what the\n"
-         "window shows and saves.\n"
+  return "Usage: vireo-analyse [SOURCE] [OPTION]... OUTPUT...\n"
+         "Runs Vireo's frame passes on a test pattern, audio files or a live capture and writes\n"
+         "what the window shows and saves, tables for scripts and spectrograms.\n"
          "\n"
-         "Source:\n"
-         "  --pattern N    test pattern 0-7: zero, sine, detuned sine, half-wave, full-wave,\n"
-         "                 square, impulse train, noise\n"
-         "  --param K      pattern parameter of the first frame (default 4000); it steps after\n"
-         "                 every frame as in a continuous run\n"
-         "  --input FILE   audio file (any format libsndfile reads); its first channel\n"
-         "  --start S      first sample of the first frame (default 0)\n"
-         "  --hop H        samples from one frame's start to the next (default 4096)\n"
-         "  --frames M     number of frames (default 1)\n"
+         "Source (one kind):\n"
+         "  --pattern N      test pattern 0-7: zero, sine, detuned sine, half-wave, full-wave,\n"
+         "                   square, impulse train, noise\n"
+         "  --param K        pattern parameter of the first frame (default 4000); it steps after\n"
+         "                   every frame as in a continuous run\n"
+         "  FILE..., --input FILE\n"
+         "                   audio files in any format libsndfile reads, '-' for standard input;\n"
+         "                   pipes and FIFOs too. Each is read once, straight through; its first\n"
+         "                   channel is analysed\n"
+         "  --recursive DIR  every audio file under DIR, in name order (may be repeated)\n"
+         "  --capture S      S seconds from the audio server's default source, frame after frame\n"
+         "                   (0: until Ctrl-C, which ends the capture cleanly)\n"
+         "  --start S        first sample of the first frame of each input (default 0)\n"
+         "  --hop H          samples from one frame's start to the next (default 4096)\n"
+         "  --frames M|all   frames per source (default: 1 of a pattern, all whole frames of an\n"
+         "                   input); fewer samples than M frames need is an error\n"
          "\n"
          "Settings:\n"
-         "  --rate R       sampling frequency in Hz (default: the file's, or 44100)\n"
-         "  --gain G       0.1, 0.2, 0.5, 1.0, 2, 5, 10, 20, 50 or 100 (default 1.0)\n"
-         "  --window       apply the sine window\n"
-         "  --linear       linear level scale instead of dB\n"
-         "  --zoom Z       bins per column of the picture: 1, 2, 4 or 8 (default 1)\n"
-         "  --view V       first bin shown (default 0), held within the range shown\n"
+         "  --rate R         sampling frequency in Hz (default: the file's, or 44100)\n"
+         "  --gain G         0.1, 0.2, 0.5, 1.0, 2, 5, 10, 20, 50 or 100 (default 1.0)\n"
+         "  --window         apply the sine window\n"
+         "  --linear         linear level scale instead of dB\n"
+         "  --zoom Z         bins per column of the picture: 1, 2, 4 or 8 (default 1)\n"
+         "  --view V         first bin shown (default 0), held within the range shown\n"
          "\n"
          "Output:\n"
-         "  --out NAME     write NAME1.raw and NAME1.spc, NAME2... for each frame\n"
-         "  --png          also write the picture of each frame as NAME1.png...\n"
-         "  --peak         print frame, strongest bin (0-2047), its frequency and level\n"
-         "  --quiet        no progress bar\n"
-         "  -h, --help     show this help and exit\n"
-         "  --version      show the version and exit\n"
+         "  --out NAME       write NAME1.raw and NAME1.spc, NAME2... for each frame (one source)\n"
+         "  --out-dir DIR    write DIR/INPUT-1.raw, DIR/INPUT-1.spc... where INPUT is the input's\n"
+         "                   path as given, without its root and '..' parts (or stdin, patternN,\n"
+         "                   capture); folders are made as needed\n"
+         "  --png            also write the picture of each frame as NAME1.png...\n"
+         "  --peak           print frame, strongest bin (0-2047), its frequency and level; with\n"
+         "                   several inputs each line starts with the input's name\n"
+         "  --table FORMAT   one row per frame and input, csv or json (one object per line):\n"
+         "                   input, frame, start sample, time in seconds, peak bin, frequency,\n"
+         "                   level and the note as the window's cursor readout names it\n"
+         "  --bins           with --table: a row for every bin of every frame instead\n"
+         "  --table-out FILE write the table to FILE instead of the standard output\n"
+         "  --spectrogram FILE.png\n"
+         "                   one column per frame, one row per bin 0-2047 (with --zoom or --view:\n"
+         "                   the 256 columns the picture shows), coloured as the plot's bars\n"
+         "  --axes           with --spectrogram: label frequencies and times\n"
+         "  -j N, --jobs N   analyse N inputs at once (default 1); the output is the same\n"
+         "  --quiet          no progress bar\n"
+         "  -h, --help       show this help and exit\n"
+         "  --version        show the version and exit\n"
+         "\n"
+         "Files appear whole or not at all: a frame's .spc is in place before its .raw, and an\n"
+         "interrupted run leaves no temporary files. A bad input is reported on one line and\n"
+         "the others are still analysed.\n"
          "\n"
          "Exit status: 0 success, 1 unreadable input or unwritable output, 2 usage error.\n";
 }

@@ -5,32 +5,52 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/settings.h"
 
 namespace cli {
 
+enum class TableFormat { Csv, Json };
+
 struct Options {
-  // Source: a test pattern (0 ... 7) with its parameter, or an audio file.
+  // Source: a test pattern (0 ... 7) with its parameter, audio inputs, or a live capture.
   std::optional<int> pattern;
   std::int32_t param = core::kInitialPatternParam;
-  std::optional<std::string> input;
+  // Files ("-" is standard input) in the order given, and folders whose audio files, found
+  // at any depth, follow them in name order.
+  std::vector<std::string> inputs;
+  std::vector<std::string> recursive;
+  // Seconds of sound from the audio server's default source; 0 until stopped.
+  std::optional<double> capture;
   std::int64_t start = 0;
   std::int64_t hop = analysis::kFrameLength;
-  int frames = 1;
+  // Frames per source; without a count one frame of a pattern, or every whole frame of an
+  // input.
+  std::optional<int> frames;
 
-  // Settings; without a rate the file's own rate, or 44100 for a pattern, is used.
+  // Settings; without a rate the file's own rate, or 44100 for a pattern or a capture, is
+  // used.
   std::optional<double> rate;
   double gain = 1.0;
   bool window = false;
   bool linear = false;
   int binsPerColumn = 1;
   int viewPosition = 0;
+  // --zoom or --view was given: the spectrogram shows the picture's page of bins.
+  bool viewChosen = false;
 
   // Output.
   std::optional<std::string> out;
+  std::optional<std::string> outDir;
   bool png = false;
   bool peak = false;
+  std::optional<TableFormat> table;
+  std::optional<std::string> tableOut;
+  bool bins = false;
+  std::optional<std::string> spectrogram;
+  bool axes = false;
+  int jobs = 1;
   bool quiet = false;
 };
 
@@ -44,7 +64,8 @@ struct ParsedCommandLine {
 };
 
 // Reads the arguments after the program name. Options take their value as the next argument
-// or after '=' ("--gain 10", "--gain=10"). --help and --version win over everything else.
+// or after '=' ("--gain 10", "--gain=10"), -j also joined ("-j4"); other arguments are input
+// files. --help and --version win over everything else.
 ParsedCommandLine ParseCommandLine(std::span<const char *const> args);
 
 // The text that --help prints.

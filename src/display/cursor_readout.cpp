@@ -38,6 +38,19 @@ int NoteNumber(double frequency) {
   return static_cast<int>(semitones / std::numbers::ln2_v<long double> + kNotePositionOffset);
 }
 
+std::string NoteText(double frequency) {
+  std::string text;
+  const int note = NoteNumber(frequency);
+  if (note >= 0 && note <= kHighestOctaveNote) {
+    text += " オクターブ" + std::to_string(note / 12 + 1);
+  }
+  const int remainder = note % 12;
+  if (remainder >= 0) {
+    text += kNoteNames[remainder];
+  }
+  return text;
+}
+
 std::optional<std::string> CursorReadout(int x, int y, double sampleRate, double frameTime,
                                          int viewOffset, int binsPerColumn) {
   if (x < kActiveLeft || x > kActiveRight || y < kActiveTop || y > kActiveBottom) {
@@ -52,15 +65,7 @@ std::optional<std::string> CursorReadout(int x, int y, double sampleRate, double
     text.insert(0, kFrequencyWidth - text.size(), ' ');
   }
   text += "Hz:";
-
-  const int note = NoteNumber(frequency);
-  if (note >= 0 && note <= kHighestOctaveNote) {
-    text += " オクターブ" + std::to_string(note / 12 + 1);
-  }
-  const int remainder = note % 12;
-  if (remainder >= 0) {
-    text += kNoteNames[remainder];
-  }
+  text += NoteText(frequency);
   return text;
 }
 

@@ -13,6 +13,11 @@ namespace display {
 // positive finite number.
 int NoteNumber(double frequency);
 
+// The note part of the readout for `frequency`, UTF-8: " オクターブ" and the octave for notes
+// 0 to 95, then the note name for every note whose remainder modulo 12 is not negative;
+// empty otherwise.
+std::string NoteText(double frequency);
+
 // The UTF-8 status text for the cursor at Image1 pixel (x, y), or no value outside the active
 // area 17 ≤ x ≤ 273, 9 ≤ y ≤ 137. The frequency is that of the first bin of the plot column
 // under the cursor, sampleRate × 2^-12 × binsPerColumn × (x - 17) + viewOffset / frameTime,

@@ -35,16 +35,31 @@ int ColumnHeight(double level) {
   return static_cast<int>(std::clamp(height, -kHeightLimit, kHeightLimit));
 }
 
+int BarEntry(int h) {
+  return std::min(h, kFullBar);
+}
+
 void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h) {
   if (h < 0) {
     return;
   }
-  if (h >= kFullBar) {
-    canvas.SetPenColor(palette[kFullBar]);
-    canvas.VerticalLine(x, kPlotTop, kPlotBottom);
-  } else {
-    canvas.SetPenColor(palette[h]);
-    canvas.VerticalLine(x, kPlotBottom - h, kPlotBottom);
+  canvas.SetPenColor(palette[BarEntry(h)]);
+  canvas.VerticalLine(x, h >= kFullBar ? kPlotTop : kPlotBottom - h, kPlotBottom);
+}
+
+void ColumnLevels(const analysis::SpectrumFrame &spectrum, int first, int columns,
+                  int binsPerColumn, bool decibel, double *levels) {
+  analysis::BinLevels(spectrum, first, columns * binsPerColumn, decibel, levels);
+  // Column c's result goes to entry c, which no later column reads.
+  for (int c = 0; c < columns; ++c) {
+    double *const column = &levels[binsPerColumn * c];
+    // Balanced tree of pairs: (0,1) (2,3) ... first, then the pairs of those results.
+    for (int width = binsPerColumn; width > 1; width /= 2) {
+      for (int i = 0; i < width / 2; ++i) {
+        column[i] = analysis::StrongerOf(column[2 * i], column[2 * i + 1]);
+      }
+    }
+    levels[c] = column[0];
   }
 }
 
@@ -58,16 +73,9 @@ void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::Spectr
   const int first = std::clamp(viewOffset, 0, analysis::kFrameLength - kPlotColumns * z);
 
   std::array<double, kPlotColumns * kMaxBinsPerColumn> levels;
-  analysis::BinLevels(spectrum, first, kPlotColumns * z, decibel, levels.data());
+  ColumnLevels(spectrum, first, kPlotColumns, z, decibel, levels.data());
   for (int c = 0; c < kPlotColumns; ++c) {
-    double *const column = &levels[z * c];
-    // Balanced tree of pairs: (0,1) (2,3) ... first, then the pairs of those results.
-    for (int width = z; width > 1; width /= 2) {
-      for (int i = 0; i < width / 2; ++i) {
-        column[i] = analysis::StrongerOf(column[2 * i], column[2 * i + 1]);
-      }
-    }
-    DrawSpectrumColumn(canvas, palette, kPlotLeft + c, ColumnHeight(column[0]));
+    DrawSpectrumColumn(canvas, palette, kPlotLeft + c, ColumnHeight(levels[c]));
   }
 }
 

@@ -16,10 +16,20 @@ void DrawPlotFrame(Canvas &canvas, const Palette &palette);
 // Never overflows: a NaN level gives -1 (no bar), huge levels are held within +-10^6.
 int ColumnHeight(double level);
 
+// The palette entry of a bar of height h >= 0: h up to 126, 127 (the full bar) from 127 on.
+int BarEntry(int h);
+
 // One bar of height h standing on row 136 at column x: nothing for h < 0, h pixels in
 // palette[h] for 0 <= h <= 126, the full 128 pixels in palette[127] for h >= 127.
 // Sets the pen colour when it draws.
 void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h);
+
+// The levels of `columns` columns of `binsPerColumn` (1, 2, 4 or 8) bins each from bin
+// `first` on: each the strongest of its bins, folded with StrongerOf as a balanced tree of
+// pairs. `levels` holds columns × binsPerColumn values; the columns' levels end up in its first
+// `columns` entries. The bins must lie within the spectrum.
+void ColumnLevels(const analysis::SpectrumFrame &spectrum, int first, int columns,
+                  int binsPerColumn, bool decibel, double *levels);
 
 // Fills the plot area grey (the brush stays grey) and draws 256 bars from the bins
 // viewOffset ... viewOffset + 256 * binsPerColumn - 1; each bar shows the strongest of its

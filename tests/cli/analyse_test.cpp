@@ -15,21 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "cli_test_support.h"
 #include "form_probe.h"
 
 namespace {
-
-struct Result {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-QByteArray ReadAll(const QString &path) {
-  QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-  return file.readAll();
-}
 
 class AnalyseTest : public ::testing::Test {
 protected:
@@ -40,21 +29,11 @@ protected:
   // system has it), optionally with its standard output going to `outputFile`.
   Result Run(const QStringList &args, const QString &outputFile = {}) const {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(dir.path());
     if (!outputFile.isEmpty()) {
       process.setStandardOutputFile(outputFile);
     }
-    process.start(QStringLiteral(VIREO_ANALYSE), args);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
+    StartAnalyse(process, dir.path(), args);
+    return Finish(process);
   }
 
   // A mono 44100 Hz WAV file of a 3000 Hz tone of half the full scale, two frames long, in the
@@ -181,6 +160,11 @@ TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
       {{"--pattern", "1", "--peak"}, "/dev/full", 1, "cannot write the standard output"},
       {{"--pattern", "1"}, {}, 2, "nothing to write"},
       {{"--pattern", "1", "--colour", "--peak"}, {}, 2, "unknown option '--colour'"},
+      {{"--input", ".", "--peak"}, {}, 1, "cannot read .: is a directory"},
+      {{"--pattern", "1", "--frames", "99999999999", "--peak"}, {}, 2, "' is too large"},
+      {{"--help"}, "/dev/full", 1, "cannot write the standard output: "},
+      {{"short.wav", "notes.wav", "--out", "X"}, {}, 2, "--out NAME takes one input"},
+      {{"short.wav", "./short.wav", "--out-dir", "D"}, {}, 2, "would write the same files in D"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());

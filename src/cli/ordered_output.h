@@ -1,0 +1,49 @@
+// Text from jobs that run at once, passed on in the jobs' order.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+// The first unfinished job writes straight through; the others keep their text in an unnamed
+// temporary file (in memory where none can be made) until their turn comes, so the result is
+// the same whatever order the jobs run in and memory stays small.
+class OrderedOutput {
+public:
+  // `sink` takes the text in order; false when it could not.
+  using Sink = std::function<bool(std::string_view)>;
+  OrderedOutput(std::size_t jobs, Sink sink);
+  ~OrderedOutput();
+  OrderedOutput(const OrderedOutput &) = delete;
+  OrderedOutput &operator=(const OrderedOutput &) = delete;
+
+  void Write(std::size_t job, std::string_view text);
+  // The job has written all it will; the jobs after it may follow.
+  void Finish(std::size_t job);
+  // True when the sink refused text; nothing more is passed to it then.
+  bool Failed();
+  // Held by a stop, so that it never falls inside a piece of text.
+  std::mutex &Lock() { return mutex_; }
+
+private:
+  struct Slot {
+    std::FILE *spill = nullptr;
+    std::string held;
+    bool done = false;
+  };
+  void Pass(std::string_view text);
+  void Release(Slot &slot);
+
+  std::mutex mutex_;
+  std::vector<Slot> slots_;
+  std::size_t head_ = 0;
+  Sink sink_;
+  bool failed_ = false;
+};
+
+} // namespace cli

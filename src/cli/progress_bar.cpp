@@ -1,0 +1,64 @@
+#include "cli/progress_bar.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace cli {
+
+namespace {
+
+// Fewer frames than this finish too soon for a progress bar to help.
+constexpr std::int64_t kProgressMinimumFrames = 8;
+constexpr int kProgressWidth = 40;
+constexpr std::chrono::milliseconds kRedrawInterval(100);
+
+} // namespace
+
+ProgressBar::ProgressBar(bool wanted, std::int64_t files, std::int64_t frames)
+    : shown_(wanted && (files > 1 || frames >= kProgressMinimumFrames) && isatty(STDERR_FILENO)),
+      files_(files), frames_(frames) {}
+
+void ProgressBar::FrameDone() {
+  const std::lock_guard guard(mutex_);
+  ++framesDone_;
+  Show(false);
+}
+
+void ProgressBar::FileDone() {
+  const std::lock_guard guard(mutex_);
+  ++filesDone_;
+  Show(true);
+}
+
+void ProgressBar::End() {
+  const std::lock_guard guard(mutex_);
+  if (drawn_) {
+    std::fputc('\n', stderr);
+    drawn_ = false;
+  }
+}
+
+void ProgressBar::Show(bool now) {
+  const auto time = std::chrono::steady_clock::now();
+  if (!shown_ || (!now && time - last_ < kRedrawInterval)) {
+    return;
+  }
+  last_ = time;
+  drawn_ = true;
+  const double done = frames_ > 0 ? static_cast<double>(framesDone_) / frames_
+                                  : static_cast<double>(filesDone_) / files_;
+  const int filled = std::clamp(static_cast<int>(done * kProgressWidth), 0, kProgressWidth);
+  std::string frames = std::to_string(framesDone_);
+  if (frames_ > 0) {
+    frames += '/' + std::to_string(frames_);
+  }
+  std::fprintf(stderr, "\r[%s%s] %lld/%lld files, %s frames", std::string(filled, '#').c_str(),
+               std::string(kProgressWidth - filled, ' ').c_str(),
+               static_cast<long long>(filesDone_), static_cast<long long>(files_), frames.c_str());
+  std::fflush(stderr);
+}
+
+} // namespace cli

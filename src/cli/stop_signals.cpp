@@ -1,0 +1,49 @@
+#include "cli/stop_signals.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+
+namespace cli {
+
+namespace {
+
+sigset_t StopSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+} // namespace
+
+StopSignals::StopSignals(std::function<void(int)> onStop) {
+  const sigset_t set = StopSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  watcher_ = std::jthread([set, onStop = std::move(onStop)](std::stop_token stop) {
+    // Looks for a signal ten times a second, and for the end of the run in between.
+    const timespec interval{0, 100'000'000};
+    while (!stop.stop_requested()) {
+      const int signal = sigtimedwait(&set, nullptr, &interval);
+      if (signal > 0) {
+        onStop(signal);
+      }
+    }
+  });
+}
+
+StopSignals::~StopSignals() = default;
+
+void EndBySignal(int signal) {
+  std::signal(signal, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  std::raise(signal);
+  std::_Exit(128 + signal);
+}
+
+} // namespace cli

@@ -1,0 +1,30 @@
+// The rows of --table: one per frame (or per bin of a frame) as CSV or JSON, for scripts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cli/options.h"
+
+namespace cli {
+
+// Where a row's frame lies: its source's name, its number from 1, its first sample and that
+// sample's time in seconds.
+struct FramePlace {
+  std::string_view input;
+  int frame;
+  std::int64_t start;
+  double time;
+};
+
+// The CSV header line (with its line end); JSON has none.
+std::string TableHeader(TableFormat format, bool bins);
+
+// One row with its line end. `spectrumLine` is the bin's line of the .spc file (frequency TAB
+// level), whose two numbers the row repeats as they are written there; `note` is the cursor
+// readout's note text of the frequency, without its leading space, for the peak row only.
+std::string TableRow(TableFormat format, const FramePlace &place, int bin,
+                     std::string_view spectrumLine, const std::string *note);
+
+} // namespace cli

@@ -1,0 +1,278 @@
+// vireo-analyse on many inputs at once, on streams, on compressed formats and live capture, and
+// what it leaves behind when it is stopped.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <csignal>
+#include <random>
+#include <thread>
+
+#include "cli_test_support.h"
+#include "display/palette.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// A tone on bin 279 with noise around it, `seconds` long: every frame has a clear peak and no
+// bin is silent.
+std::vector<short> ToneWithNoise(double seconds, unsigned seed = 1) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> noise(-300, 300);
+  std::vector<short> samples(static_cast<std::size_t>(seconds * kRate));
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<short>(
+        std::lrint(12000 * std::sin(2 * M_PI * 279 * static_cast<double>(i) / 4096)) +
+        noise(random));
+  }
+  return samples;
+}
+
+// Every file under `folder` by its relative name, with its bytes.
+std::map<QString, QByteArray> Files(const QString &folder) {
+  std::map<QString, QByteArray> files;
+  for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    const QString path = it.next();
+    files[QDir(folder).relativeFilePath(path)] = ReadAll(path);
+  }
+  return files;
+}
+
+class BatchTest : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+  QString Path(const QString &name) const { return dir.filePath(name); }
+  Result Run(const QStringList &args, const QByteArray &input = {}) const {
+    QProcess process;
+    StartAnalyse(process, dir.path(), args);
+    if (!input.isNull()) {
+      process.write(input);
+      process.closeWriteChannel();
+    }
+    return Finish(process);
+  }
+  QTemporaryDir dir;
+};
+
+// Each compressed or streamed input gives the spectra of the WAV file decoded from it straight
+// through, at hops below, between and far above the frame length.
+TEST_F(BatchTest, EveryInputIsReadOnceStraightThrough) {
+  const std::vector<short> signal = ToneWithNoise(1.5);
+  ASSERT_TRUE(WriteSamples(Path("tone.ogg"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, signal));
+  ASSERT_TRUE(WriteSamples(Path("tone.gsm.wav"), SF_FORMAT_WAV | SF_FORMAT_GSM610, signal));
+  ASSERT_TRUE(WriteSamples(Path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, signal));
+  ASSERT_EQ(::mkfifo(Path("fifo").toLocal8Bit().constData(), 0600), 0);
+  const struct {
+    QString input; // "-" takes tone.wav through a pipe, "fifo" through the FIFO
+    QString decoded;
+    int hop;
+  } cases[] = {
+      {"tone.ogg", "tone.ogg", 2048},  {"tone.ogg", "tone.ogg", 5000},
+      {"tone.ogg", "tone.ogg", 44100}, {"tone.gsm.wav", "tone.gsm.wav", 3000},
+      {"-", "tone.wav", 1000},         {"fifo", "tone.wav", 6000},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE((c.input + " at hop " + QString::number(c.hop)).toStdString());
+    ASSERT_TRUE(WriteSamples(Path("decoded.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                             DecodeStraightThrough(Path(c.decoded))));
+    const QStringList common = {"--hop", QString::number(c.hop), "--quiet"};
+    const Result reference = Run(QStringList{"decoded.wav", "--out", "ref"} + common);
+    ASSERT_EQ(reference.exitCode, 0) << reference.err;
+    std::thread feeder;
+    if (c.input == "fifo") {
+      feeder = std::thread([this] {
+        QFile fifo(Path("fifo"));
+        if (fifo.open(QIODevice::WriteOnly)) {
+          fifo.write(ReadAll(Path("tone.wav")));
+        }
+      });
+    }
+    const Result result = Run(QStringList{c.input, "--out", "got"} + common,
+                              c.input == "-" ? ReadAll(Path("tone.wav")) : QByteArray());
+    if (feeder.joinable()) {
+      feeder.join();
+    }
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const int frames = (static_cast<int>(signal.size()) - 4096) / c.hop + 1;
+    for (int frame = 1; frame <= frames; ++frame) {
+      const QString name = QString::number(frame) + ".spc";
+      ASSERT_FALSE(ReadAll(Path("ref" + name)).isEmpty()) << frame;
+      ASSERT_EQ(ReadAll(Path("got" + name)), ReadAll(Path("ref" + name))) << frame;
+    }
+    EXPECT_FALSE(QFile::exists(Path("got" + QString::number(frames + 1) + ".spc")));
+    for (const QString &name : QDir(dir.path()).entryList({"ref*", "got*"})) {
+      QFile::remove(Path(name));
+    }
+  }
+}
+
+// Several inputs, one of them bad: the same files and table for any number of jobs, every row
+// repeating its .spc line, and the bad input reported once.
+TEST_F(BatchTest, ManyInputsGiveTheSameBytesForAnyNumberOfJobs) {
+  ASSERT_TRUE(QDir(dir.path()).mkpath("a/deeper"));
+  ASSERT_TRUE(
+      WriteSamples(Path("a/one.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, ToneWithNoise(0.5)));
+  ASSERT_TRUE(WriteSamples(Path("a/deeper/one.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                           ToneWithNoise(0.3, 2)));
+  ASSERT_TRUE(
+      WriteSamples(Path("two.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, ToneWithNoise(0.4, 3)));
+  QFile bad(Path("a/bad.wav"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("not a sound") > 0);
+  bad.close();
+  for (const char *format : {"csv", "json"}) {
+    SCOPED_TRACE(format);
+    std::string firstTable;
+    std::map<QString, QByteArray> firstFiles;
+    for (const char *jobs : {"1", "3"}) {
+      const QString out = QStringLiteral("out%1%2").arg(format, jobs);
+      const Result result = Run({"two.flac", "--recursive", "a", "-j", jobs, "--out-dir", out,
+                                 "--table", format, "--hop", "3000"});
+      EXPECT_EQ(result.exitCode, 1);
+      EXPECT_EQ(result.err, "vireo-analyse: cannot read a/bad.wav: Format not recognised.\n");
+      const std::map<QString, QByteArray> files = Files(Path(out));
+      if (firstFiles.empty()) {
+        firstTable = result.out;
+        firstFiles = files;
+        continue;
+      }
+      EXPECT_EQ(result.out, firstTable);
+      EXPECT_TRUE(files == firstFiles) << "files differ between -j 1 and -j 3";
+    }
+    // 0.5 s, 0.3 s and 0.4 s hold 6, 4 and 5 frames 3000 samples apart.
+    EXPECT_EQ(firstFiles.size(), 2u * (6 + 4 + 5));
+    EXPECT_TRUE(firstFiles.contains("a/deeper/one.wav-3.spc"));
+    const QRegularExpression row(
+        format == std::string("csv")
+            ? R"re(^([^,]+),(\d+),(\d+),([\d.]+),(\d+),([\d.]+),(-?[\d.]+),(.*)$)re"
+            : R"re(^\{"input":"([^"]+)","frame":(\d+),"start":(\d+),"time":([\d.]+),)re"
+              R"re("bin":(\d+),"frequency":([\d.]+),"level":(-?[\d.]+),"note":"(.*)"\}$)re");
+    QStringList lines = QString::fromStdString(firstTable).split('\n', Qt::SkipEmptyParts);
+    if (format == std::string("csv")) {
+      EXPECT_EQ(lines.takeFirst(), "input,frame,start,time,bin,frequency,level,note");
+    }
+    ASSERT_EQ(lines.size(), 15);
+    EXPECT_TRUE(lines[0].startsWith(format == std::string("csv") ? "two.flac,1,0,0.000000,279,"
+                                                                 : R"({"input":"two.flac")"));
+    for (const QString &line : lines) {
+      const QRegularExpressionMatch match = row.match(line);
+      ASSERT_TRUE(match.hasMatch()) << line.toStdString();
+      const QString spectrum = QString::fromLatin1(
+          firstFiles[QStringLiteral("%1-%2.spc").arg(match.captured(1), match.captured(2))]);
+      EXPECT_EQ(spectrum.split("\r\n").value(match.captured(5).toInt()),
+                match.captured(6) + '\t' + match.captured(7));
+      EXPECT_EQ(match.captured(3).toLongLong(), (match.captured(2).toLongLong() - 1) * 3000);
+      EXPECT_EQ(match.captured(8), QStringLiteral("オクターブ7 ファ#")) << "3003.9 Hz";
+    }
+  }
+}
+
+// A stop by any signal leaves whole files only, each .raw beside its .spc; Ctrl-C and
+// SIGTERM never part a pair.
+TEST_F(BatchTest, AStoppedRunLeavesNoTemporaryFiles) {
+  for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(signal);
+    const QString out = Path(QStringLiteral("stopped%1").arg(signal));
+    QProcess process;
+    StartAnalyse(process, dir.path(), {"--pattern", "7", "--frames", "100000", "--out-dir", out});
+    for (int waited = 0; waited < 1000 && QDir(out).entryList(QDir::Files).size() < 20; ++waited) {
+      QTest::qWait(10);
+    }
+    ::kill(static_cast<pid_t>(process.processId()), signal);
+    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    const QStringList names = QDir(out).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_GE(names.size(), 20);
+    for (const QString &name : names) {
+      ASSERT_TRUE(QRegularExpression(R"(^pattern7-\d+\.(raw|spc)$)").match(name).hasMatch())
+          << name.toStdString();
+      QString partner = name;
+      partner.replace(".raw", ".spc");
+      EXPECT_TRUE(names.contains(partner)) << name.toStdString();
+      EXPECT_EQ(ReadAll(out + '/' + name).count("\r\n"), 4096) << name.toStdString();
+    }
+  }
+}
+
+// The pixel of a tone's bin has the colour of the plot's bar for its level, and the bins
+// without sound the plot's grey, for every bin and for the picture's page of bins.
+TEST_F(BatchTest, TheSpectrogramColoursEachLevelAsThePlotDoes) {
+  std::vector<short> tone(4 * 4096);
+  for (std::size_t i = 0; i < tone.size(); ++i) {
+    tone[i] = static_cast<short>(std::lrint(16384 * std::sin(2 * M_PI * 100 * i / 4096.0)));
+  }
+  ASSERT_TRUE(WriteSamples(Path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, tone));
+  ASSERT_EQ(Run({"tone.wav", "--frames", "1", "--out", "tone"}).exitCode, 0);
+  const double decibel =
+      QString::fromLatin1(ReadAll(Path("tone1.spc"))).split("\r\n")[100].split('\t')[1].toDouble();
+  const display::Palette palette = display::BuildPalette();
+  const int h = static_cast<int>(128 - 1.4 * -decibel);
+  const QColor expected(palette[h] & 0xFF, (palette[h] >> 8) & 0xFF, palette[h] >> 16);
+  const struct {
+    QStringList view;
+    int rows;
+    int toneRow; // from the bottom
+  } cases[] = {{{}, 2048, 100}, {{"--zoom", "2", "--view", "64"}, 256, 18}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.rows);
+    const Result result = Run(QStringList{"tone.wav", "--spectrogram", "s.png"} + c.view);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const QImage picture(Path("s.png"));
+    ASSERT_EQ(picture.size(), QSize(4, c.rows));
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(picture.pixelColor(x, c.rows - 1 - c.toneRow), expected);
+      EXPECT_EQ(picture.pixelColor(x, 0), QColor(0x33, 0x33, 0x33));
+    }
+  }
+  const Result labelled = Run({"tone.wav", "--spectrogram", "axes.png", "--axes"});
+  ASSERT_EQ(labelled.exitCode, 0) << labelled.err;
+  EXPECT_GT(QImage(Path("axes.png")).width(), 4);
+}
+
+bool ServerExpected() {
+  return qEnvironmentVariable("VIREO_TEST_PULSE") == "1";
+}
+
+// A capture from the test server's 1000 Hz tone peaks at its bin (93 at 44100 Hz), streams its
+// lines and ends cleanly on Ctrl-C; without a server it says why on one line.
+TEST_F(BatchTest, ACaptureShowsTheTonesBinAndEndsCleanlyOnCtrlC) {
+  QProcess process;
+  StartAnalyse(process, dir.path(), {"--capture", "0", "--peak"});
+  QByteArray out;
+  while (out.count('\n') < 3 && process.waitForReadyRead(10000)) {
+    out += process.readAllStandardOutput();
+  }
+  if (out.isEmpty() && !ServerExpected()) {
+    process.kill();
+    process.waitForFinished();
+    GTEST_SKIP() << "no audio server";
+  }
+  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  const Result result = Finish(process);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const QStringList lines =
+      QString::fromLatin1(out + QByteArray::fromStdString(result.out)).split('\n');
+  ASSERT_GE(lines.size(), 4);
+  EXPECT_EQ(lines.last(), "") << "the last line is whole";
+  EXPECT_TRUE(lines[2].startsWith("3\t93\t1001.293945\t")) << lines[2].toStdString();
+
+  QProcess noServer;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("PULSE_SERVER", "unix:/nonexistent/vireo/native");
+  noServer.setProcessEnvironment(env);
+  noServer.start(QStringLiteral(VIREO_ANALYSE), {"--capture", "1", "--peak"});
+  const Result refused = Finish(noServer);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err,
+            "vireo-analyse: cannot capture from the audio server: Connection refused\n");
+}
+
+} // namespace
