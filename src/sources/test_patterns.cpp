@@ -1,9 +1,14 @@
 #include "sources/test_patterns.h"
 
+#include "analysis/extended.h"
+#include "sources/quarter_sine_table.h"
+
 #include <array>
 #include <bit>
 #include <cmath>
-#include <numbers>
+#include <cstdint>
+
+#include <mpfr.h>
 
 namespace sources {
 
@@ -14,26 +19,58 @@ std::uint32_t NoiseSeed = 1;
 
 namespace {
 
+using analysis::Extended;
+
 // Angle steps per sample for one period per frame: π/2048 and 1.001 × π/2048, both the
 // nearest doubles.
-constexpr double kSineStep = 0.0015339807878856412;
+constexpr double kSineStep = tables::kStep[0];
 constexpr double kDetunedSineStep = 0.0015355147686735267;
-// kSineStep - π/2048: the step is the double nearest π divided by 2048, which lies this far
-// from the exact value (the low part of π, negated, over 2048).
-constexpr double kSineStepExcess = -0x1.1a62633145c07p-64;
+// kSineStep - π/2048, to double precision.
+constexpr double kSineStepExcess = -tables::kStep[1];
+// 2048/π rounded to double: picks the table entry nearest an angle.
+constexpr double kStepsPerRadian = 0x1.45f306dc9c883p+9;
+// SineOf reduces angles below this bound; every angle of a 32-bit parameter lies below it
+// (|i × step × k| < 1.4e10).
+constexpr double kReducibleAngleLimit = 0x1p34;
 
-// 1/32767 at extended precision maps the 15-bit random numbers onto [0, 1].
-constexpr long double kNoiseScale = 1.0L / 32767;
+thread_local std::uint64_t exactSines = 0;
 
-// sin((i × step) × k): the angle is formed at extended precision and rounded to double, the
-// sine is taken at extended precision.
-long double SineAt(int i, double step, std::int32_t k) {
-  const double angle = static_cast<double>(static_cast<long double>(i) * step * k);
-  return std::sin(static_cast<long double>(angle));
+// sin(angle) rounded to 64 bits, correctly: MPFR rounds its sine correctly at any precision.
+Extended ExactSine(double angle) {
+  ++exactSines;
+  MPFR_DECL_INIT(argument, 53);
+  MPFR_DECL_INIT(sine, 64);
+  mpfr_set_d(argument, angle, MPFR_RNDN);
+  mpfr_sin(sine, argument, MPFR_RNDN);
+  if (mpfr_zero_p(sine)) {
+    return Extended(angle); // only sin ±0 is 0, with the sign of the angle
+  }
+  // sine = ±significand × 2^(exponent - 64) with a 64-bit significand.
+  const bool negative = mpfr_signbit(sine) != 0;
+  const mpfr_exp_t exponent = mpfr_get_exp(sine);
+  mpfr_abs(sine, sine, MPFR_RNDN);
+  mpfr_mul_2si(sine, sine, 64 - exponent, MPFR_RNDN);
+  return Extended::FromParts(negative, mpfr_get_uj(sine, MPFR_RNDN),
+                             static_cast<int>(exponent) - 64);
 }
 
-// sin and cos of m × π/2048 for m = 0 … 4095, within 2^-53 of the exact values; the quarter
-// turns are exact (0 and ±1), built by symmetry from the first quarter.
+// The pattern roundings of a sine held as a double that rounds like the exact one, or as the
+// exact 64-bit value itself.
+float ToFloat(double s) {
+  return static_cast<float>(s);
+}
+float ToFloat(const Extended &s) {
+  return s.ToFloat();
+}
+double ToDouble(double s) {
+  return s;
+}
+double ToDouble(const Extended &s) {
+  return s.ToDouble();
+}
+
+// sin and cos of m × π/2048 for m = 0 … 4095, the doubles nearest the exact values (within
+// 2^-54), built by symmetry from the first quarter.
 struct SineTable {
   std::array<double, kFrameLength> sin, cos;
 };
@@ -41,15 +78,10 @@ struct SineTable {
 const SineTable &Table() {
   static const SineTable table = [] {
     constexpr int kQuarter = kFrameLength / 4;
-    std::array<double, kQuarter + 1> quarter;
-    for (int j = 0; j <= kQuarter; ++j) {
-      const long double angle = j * std::numbers::pi_v<long double> / (kFrameLength / 2);
-      quarter[j] = j == kQuarter ? 1.0 : static_cast<double>(std::sin(angle));
-    }
     SineTable t;
     for (int m = 0; m < kFrameLength; ++m) {
       const int j = m % kQuarter;
-      const double s = quarter[j], c = quarter[kQuarter - j];
+      const double s = tables::kQuarterSine[j], c = tables::kQuarterSine[kQuarter - j];
       const double sines[] = {s, c, -s, -c};
       const double cosines[] = {c, -s, -c, s};
       t.sin[m] = sines[m / kQuarter];
@@ -65,9 +97,43 @@ double Ulp(double x) {
   return std::bit_cast<double>(exponent - (std::uint64_t{52} << 52));
 }
 
-// True when every value within `error` of `s` rounds to the same float as s, and that float is
-// normal: then rounding the literal extended sine to float, or to double and then to float,
-// gives the float of s as well.
+bool IsPowerOfTwo(double x) {
+  return (std::bit_cast<std::uint64_t>(x) & 0x000fffffffffffffu) == 0;
+}
+
+// The angle of sample i, RN53(RN64(RN64(i × step) × k)). The two 64-bit roundings move the exact
+// product y = i × step × k by less than |y| × 2^-62.9, so the angle is the double nearest y
+// wherever y lies farther than that from every double midpoint. With the error-free products
+// i × step = ph + pl and ph × k = qh + ql, y = qh + ql + pl k; a = qh + t with t = ql + pl k
+// (two roundings, below |y| × 2^-104) and the TwoSum residual e of that sum put y within
+// |y| × 2^-103 of a + e. So a is the angle when |e| + |a| × 2^-61 stays below half the gap
+// around a (the smaller gap, below a power of two); otherwise the angle is formed at extended
+// precision, about once in 250 samples.
+double Angle(int i, double step, std::int32_t k) {
+  const double ph = i * step;
+  const double pl = std::fma(i, step, -ph);
+  const double qh = ph * k;
+  if (qh == 0) {
+    return qh; // i or k is 0: the angle is 0, with the sign of k
+  }
+  const double ql = std::fma(ph, k, -qh);
+  const double t = ql + pl * k;
+  const double a = qh + t;
+  const double tPart = a - qh;
+  const double e = (qh - (a - tPart)) + (t - tPart);
+  const double halfGap = Ulp(a) * (IsPowerOfTwo(a) ? 0.25 : 0.5);
+  if (std::fabs(e) + std::fabs(a) * 0x1p-61 < halfGap) {
+    return a;
+  }
+  return (Extended(i) * Extended(step) * Extended::FromInteger(k)).ToDouble();
+}
+
+// True when the exact sine x, known to lie within `error` of s, gives the float of s by both
+// routes of the patterns: rounded to 64 bits and then to float, or to 64 bits, to double and
+// then to float; that float must be normal. Every float midpoint M is a double, so no rounding
+// carries a value across M, but the 64- and 53-bit roundings may land on it; together they
+// move x by less than |s| × 2^-52 (the test can pass only with error below |s| × 2^-24), which
+// is therefore kept clear as well.
 bool RoundsSurely(double s, double error) {
   const float f = static_cast<float>(s);
   const double magnitude = std::fabs(static_cast<double>(f));
@@ -76,15 +142,67 @@ bool RoundsSurely(double s, double error) {
   }
   const bool powerOfTwo = (std::bit_cast<std::uint32_t>(f) & 0x7fffffu) == 0;
   const double halfGap = Ulp(magnitude) * 0x1p28 * (powerOfTwo ? 0.5 : 1.0);
-  return halfGap - std::fabs(s - f) > error;
+  return halfGap - std::fabs(s - f) > error + std::fabs(s) * 0x1p-52;
 }
 
-// The sample sin((i × π/2048) × k) for 0 ≤ k ≤ 4096, as a double that rounds to float like the
-// literal extended sine (a long double, when it falls back to that sine). With n = i × k the
-// angle is n × π/2048 + ρ, ρ being the small drift of the rounded step and of the angle's own
-// roundings, so the sine is sin(m π/2048) + cos(m π/2048) ρ for m = n mod 4096. First ρ is taken
-// as the step's drift alone, the angle's rounding counted as error; when that does not decide,
-// the angle is formed as the literal code forms it and ρ taken exactly.
+// sin(angle) for any double angle: emits a double that rounds like the exact sine (see
+// RoundsSurely), or the exact sine rounded to 64 bits where the double cannot decide.
+//
+// With N the integer nearest angle × 2048/π and P = π/2048, the angle is N P + r, and with
+// m = N mod 4096, sin(angle) = S cos r + C sin r for S, C = sin, cos of m P from the table.
+// Reduction, for |angle| < 2^34, so |N| < 2^43.4: x × 2048/π is within 2^-8 of the exact
+// quotient, so |r| ≤ 0.504 P < 7.8e-4. With P1 = kStep[0] (ulp 2^-62), N P1 = h1 + l1 exactly
+// (|l1| ≤ 2^-19) and |x - N P1| ≤ 0.504 P + N |P - P1| < 2^-10. When N ≠ 0, |x| > 2^-11:
+// x - h1 and x - N P1 are multiples of 2^-63, and of 2^-62 once |x| ≥ 2^-10; below that
+// N = 1 and h1 = P1, so both differences fit a double and s = x - N P1 exactly. Then
+// r = s - N P2 - N P3 - N δ: N P2 = h2 + l2 exactly, s - h2 = rh + e exactly (TwoSum), and
+// rl = e - l2 - N P3 adds two roundings of at most 2^-116 each, and N δ is below 2^-129:
+// r = rh + rl within 2^-110.
+// Series: sin r = r - r³/6 + r⁵/120 (the rest below 2^-84), cos r - 1 = -r²/2 + r⁴/24 (the
+// rest below 2^-71), taken in rh with rl added to sin r only (what that drops is below 2^-84);
+// with their roundings, within 2^-63.9 and 2^-70.
+// Sum: S and C are within 2^-54 of sin and cos m P; S + (S (cos r - 1) + C sin r) then has
+// error at most 2^-54 (S) + 2^-54 (last rounding) + 2^-61 (the rest) < 2^-51. When S = 0
+// (m = 0, 2048), C = ±1 and the result is ±(sin r) with relative error below 2^-52 besides
+// the 2^-110 of r: error |result| × 2^-50 + 2^-100 holds.
+template <typename Emit> void SineOf(double angle, Emit emit) {
+  if (angle == 0) {
+    emit(angle); // sin ±0 = ±0
+    return;
+  }
+  if (std::fabs(angle) < kReducibleAngleLimit) {
+    const SineTable &table = Table();
+    const double n = std::nearbyint(angle * kStepsPerRadian);
+    const double h1 = n * tables::kStep[0];
+    const double l1 = std::fma(n, tables::kStep[0], -h1);
+    const double s = (angle - h1) - l1;
+    const double h2 = n * tables::kStep[1];
+    const double l2 = std::fma(n, tables::kStep[1], -h2);
+    const double rh = s - h2;
+    const double bPart = rh - s;
+    const double e = (s - (rh - bPart)) + (-h2 - bPart);
+    const double rl = (e - l2) - n * tables::kStep[2];
+
+    const double r2 = rh * rh;
+    const double sinR = rh + (rl - rh * r2 * (1.0 / 6 - r2 * (1.0 / 120)));
+    const double cosRMinus1 = r2 * (-0.5 + r2 * (1.0 / 24));
+    const int m = static_cast<int>(static_cast<std::int64_t>(n) & (kFrameLength - 1));
+    const double sinM = table.sin[m], cosM = table.cos[m];
+    const double result = sinM + (sinM * cosRMinus1 + cosM * sinR);
+    const double error = sinM == 0 ? std::fabs(result) * 0x1p-50 + 0x1p-100 : 0x1p-51;
+    if (RoundsSurely(result, error)) {
+      emit(result);
+      return;
+    }
+  }
+  emit(ExactSine(angle));
+}
+
+// The sample sin((i × π/2048) × k) for 0 ≤ k ≤ 4096. With n = i × k the angle is
+// n × π/2048 + ρ, ρ being the small drift of the rounded step and of the angle's own
+// roundings, so the sine is sin(m π/2048) + cos(m π/2048) ρ for m = n mod 4096. ρ is taken as
+// the step's drift alone, the angle's rounding counted as error; when that does not decide,
+// the angle is formed and its sine taken by SineOf.
 template <typename Emit> void SineSample(const SineTable &table, int i, std::int32_t k, Emit emit) {
   const std::int64_t n = static_cast<std::int64_t>(i) * k;
   const int m = static_cast<int>(n & (kFrameLength - 1));
@@ -97,31 +215,21 @@ template <typename Emit> void SineSample(const SineTable &table, int i, std::int
     emit(estimate);
     return;
   }
-  const double angle = static_cast<double>(static_cast<long double>(i) * kSineStep * k);
-  if (n != 0) {
-    // angle - n × step is exact: the two lie within a few ulps of each other.
-    const double rho = ((angle - nominal) - std::fma(steps, kSineStep, -nominal)) + drift;
-    const double precise = table.sin[m] + table.cos[m] * rho;
-    // With sin 0 exactly the sample is ±ρ: only the few roundings of ρ count.
-    const double error = table.sin[m] == 0 ? 0x1p-88 + std::fabs(precise) * 0x1p-50 : tableError;
-    if (RoundsSurely(precise, error)) {
-      emit(precise);
-      return;
-    }
-  }
-  emit(std::sin(static_cast<long double>(angle)));
+  SineOf(Angle(i, kSineStep, k), emit);
 }
 
-// Fills the frame with convert(sine) for the sine of MakeSine; convert takes the double or
-// long double from SineSample. Parameters outside 0 … 4096 take the literal sine throughout.
-template <typename Convert> void FillFromSine(TimeFrame &data, std::int32_t k, Convert convert) {
-  const bool tabulated = k >= 0 && k <= kFrameLength;
+// Fills the frame with convert(sine) for the sine of the pattern with this step; convert takes
+// the double or the Extended of SineOf. Only the step of MakeSine is tabulated, for 0 ≤ k ≤ 4096.
+template <typename Convert>
+void FillFromSine(TimeFrame &data, double step, std::int32_t k, Convert convert) {
+  const bool tabulated = step == kSineStep && k >= 0 && k <= kFrameLength;
   const SineTable &table = Table();
   for (int i = 0; i < kFrameLength; ++i) {
+    const auto store = [&](auto s) { data[i] = convert(s); };
     if (tabulated) {
-      SineSample(table, i, k, [&](auto s) { data[i] = convert(s); });
+      SineSample(table, i, k, store);
     } else {
-      data[i] = convert(SineAt(i, kSineStep, k));
+      SineOf(Angle(i, step, k), store);
     }
   }
 }
@@ -133,25 +241,23 @@ void MakeZero(TimeFrame &data) {
 }
 
 void MakeSine(TimeFrame &data, std::int32_t k) {
-  FillFromSine(data, k, [](auto s) { return static_cast<float>(s); });
+  FillFromSine(data, kSineStep, k, [](auto s) { return ToFloat(s); });
 }
 
 void MakeDetunedSine(TimeFrame &data, std::int32_t k) {
-  for (int i = 0; i < kFrameLength; ++i) {
-    data[i] = static_cast<float>(SineAt(i, kDetunedSineStep, k));
-  }
+  FillFromSine(data, kDetunedSineStep, k, [](auto s) { return ToFloat(s); });
 }
 
 void MakeHalfWaveSine(TimeFrame &data, std::int32_t k) {
-  FillFromSine(data, k, [](auto sine) {
-    const double s = static_cast<double>(sine);
+  FillFromSine(data, kSineStep, k, [](auto sine) {
+    const double s = ToDouble(sine);
     return s > 0 ? static_cast<float>(s) : 0.0f;
   });
 }
 
 void MakeFullWaveSine(TimeFrame &data, std::int32_t k) {
-  FillFromSine(data, k,
-               [](auto s) { return static_cast<float>(std::fabs(static_cast<double>(s))); });
+  FillFromSine(data, kSineStep, k,
+               [](auto s) { return static_cast<float>(std::fabs(ToDouble(s))); });
 }
 
 void MakeSquare(TimeFrame &data, std::int32_t &patternParam) {
@@ -181,12 +287,21 @@ void MakeImpulseTrain(TimeFrame &data, std::int32_t &patternParam) {
   }
 }
 
+// The sample is r × RN64(1/32767) rounded to 64 bits and then to float. That value lies within
+// 2^-62 of r/32767 relative to it, and so does r/32767 rounded to double, within 2^-53. Neither
+// reaches a float midpoint M = odd × 2^(e-25) next to r/32767 < 2^e: r × 2^(25-e) is even and
+// odd × 32767 is odd, so |r/32767 - M| ≥ 2^(e-25)/32767 > 2^(e-40). Both round to the float
+// nearest r/32767, which the double quotient gives directly.
 void MakeNoise(TimeFrame &data) {
   for (int i = 0; i < kFrameLength; ++i) {
     NoiseSeed = NoiseSeed * 22695477u + 1u;
     const std::uint32_t r = (NoiseSeed >> 16) & 0x7FFFu;
-    data[i] = static_cast<float>(r * kNoiseScale);
+    data[i] = static_cast<float>(r / 32767.0);
   }
+}
+
+std::uint64_t ExactSineCount() {
+  return exactSines;
 }
 
 void MakePattern(int index, TimeFrame &data, std::int32_t &patternParam) {

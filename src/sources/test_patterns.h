@@ -38,6 +38,10 @@ void MakeImpulseTrain(analysis::TimeFrame &data, std::int32_t &patternParam);
 // from frame to frame and is the same in every run of the program.
 void MakeNoise(analysis::TimeFrame &data);
 
+// Sine samples that the fast code could not decide in double precision and took exactly,
+// counted on the calling thread since it started.
+std::uint64_t ExactSineCount();
+
 inline constexpr int kPatternCount = 8;
 
 // Makes pattern `index` in the order zero, sine, detuned sine, half-wave, full-wave, square,

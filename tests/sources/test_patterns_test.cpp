@@ -4,6 +4,7 @@
 #include "analysis/frame_scaling.h"
 
 #include <gtest/gtest.h>
+#include <mpfr.h>
 
 #include <algorithm>
 #include <climits>
@@ -75,40 +76,82 @@ TEST(SinePatternTest, HasKPeriodsPerFrameStartingAtZero) {
   TimeFrame frame = Stale();
   MakeSine(frame, 1);
   EXPECT_EQ(frame[0], 0.0f);
-  EXPECT_EQ(frame[512], static_cast<float>(std::sqrt(0.5L)));
+  EXPECT_EQ(frame[512], static_cast<float>(std::sqrt(0.5)));
   EXPECT_EQ(frame[1024], 1.0f);
   EXPECT_EQ(frame[3072], -1.0f);
   EXPECT_NEAR(frame[2048], 0.0f, 1e-15);
 
   MakeSine(frame, 2);
-  EXPECT_EQ(frame[256], static_cast<float>(std::sqrt(0.5L)));
+  EXPECT_EQ(frame[256], static_cast<float>(std::sqrt(0.5)));
   EXPECT_EQ(frame[512], 1.0f);
   EXPECT_EQ(frame[1536], -1.0f);
 }
 
-// The literal sine of the sine patterns: the angle (i × π/2048) × k at extended precision
-// rounded to double, its sine at extended precision.
-long double LiteralSine(int i, std::int32_t k) {
-  const double angle = static_cast<double>(static_cast<long double>(i) * 0.0015339807878856412 * k);
-  return std::sin(static_cast<long double>(angle));
+// The sine of the sine patterns as defined: the angle RN53(RN64(RN64(i × step) × k)), its sine
+// correctly rounded to 64 bits (MPFR), then the patterns' roundings.
+struct LiteralSine {
+  float sine;   // RN24 of the 64-bit sine
+  double value; // RN53 of it, for the rectified sines
+};
+
+LiteralSine Literal(int i, double step, std::int32_t k) {
+  MPFR_DECL_INIT(x, 64);
+  mpfr_set_si(x, i, MPFR_RNDN);
+  mpfr_mul_d(x, x, step, MPFR_RNDN);
+  mpfr_mul_si(x, x, k, MPFR_RNDN);
+  mpfr_set_d(x, mpfr_get_d(x, MPFR_RNDN), MPFR_RNDN);
+  mpfr_sin(x, x, MPFR_RNDN);
+  return {mpfr_get_flt(x, MPFR_RNDN), mpfr_get_d(x, MPFR_RNDN)};
 }
 
-TEST(SinePatternTest, SineVariantsEqualTheLiteralSineBitForBitForEveryParameter) {
-  TimeFrame sine, half, full;
-  for (std::int32_t k = 0; k <= kFrameLength; ++k) {
+constexpr double kSineStep = 0.0015339807878856412;
+constexpr double kDetunedSineStep = 0.0015355147686735267;
+
+// FNV-1a over the bytes of a frame.
+std::uint64_t Hash(const TimeFrame &frame, std::uint64_t h) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(frame.data());
+  for (std::size_t i = 0; i < sizeof frame; ++i) {
+    h = (h ^ bytes[i]) * 0x100000001b3u;
+  }
+  return h;
+}
+
+// Parameters of the run and beyond it, some whose samples the fast code leaves to the exact
+// sine (detuned 1741 and 4071, sine 9193), every sample of every sine pattern against MPFR.
+TEST(SinePatternTest, SineVariantsEqualTheDefinitionBitForBit) {
+  const std::uint64_t exactBefore = ExactSineCount();
+  for (std::int32_t k :
+       {0,    1,    2,    3,    100,  512,  1000,  1741, 2047,  2048,      2049,     3000,
+        4000, 4071, 4095, 4096, 4097, 9193, 65536, -1,   -4000, INT32_MAX, INT32_MIN}) {
+    TimeFrame sine, detuned, half, full;
     MakeSine(sine, k);
+    MakeDetunedSine(detuned, k);
     MakeHalfWaveSine(half, k);
     MakeFullWaveSine(full, k);
     for (int i = 0; i < kFrameLength; ++i) {
-      const long double exact = LiteralSine(i, k);
-      const double rounded = static_cast<double>(exact);
-      const float expected[] = {static_cast<float>(exact),
-                                rounded > 0 ? static_cast<float>(rounded) : 0.0f,
-                                static_cast<float>(std::fabs(rounded))};
-      const float actual[] = {sine[i], half[i], full[i]};
+      const LiteralSine exact = Literal(i, kSineStep, k);
+      const float expected[] = {exact.sine, Literal(i, kDetunedSineStep, k).sine,
+                                exact.value > 0 ? static_cast<float>(exact.value) : 0.0f,
+                                static_cast<float>(std::fabs(exact.value))};
+      const float actual[] = {sine[i], detuned[i], half[i], full[i]};
       ASSERT_EQ(std::memcmp(expected, actual, sizeof expected), 0) << "k " << k << " i " << i;
     }
   }
+  EXPECT_GE(ExactSineCount() - exactBefore, 3u);
+}
+
+// Every parameter of a run, every sample: the digest was recorded when each of these samples
+// had been compared with the definition above, and holds on every machine.
+TEST(SinePatternTest, SineVariantsOfEveryParameterKeepTheirDigest) {
+  std::uint64_t h = 0xcbf29ce484222325u;
+  TimeFrame frame;
+  for (std::int32_t k = 0; k <= kFrameLength; ++k) {
+    for (auto make : {MakeSine, MakeDetunedSine, MakeHalfWaveSine, MakeFullWaveSine}) {
+      make(frame, k);
+      h = Hash(frame, h);
+    }
+  }
+  EXPECT_EQ(h, 0x6a3ffa064d3d29beu);
 }
 
 TEST(SinePatternTest, AllSineVariantsAreSilentForKZero) {
@@ -245,6 +288,28 @@ TEST(NoisePatternTest, FirstFrameOfTheProgramAndItsContinuation) {
   TimeFrame again;
   MakeNoise(again);
   EXPECT_EQ(again, first);
+}
+
+// Each sample is r × RN64(1/32767) rounded to 64 bits and then to float (MPFR), for every r:
+// 128 frames of the generator draw all 32768 values.
+TEST(NoisePatternTest, EveryRandomNumberScalesAtExtendedPrecision) {
+  MPFR_DECL_INIT(scale, 64);
+  mpfr_set_ui(scale, 1, MPFR_RNDN);
+  mpfr_div_ui(scale, scale, 32767, MPFR_RNDN);
+  MPFR_DECL_INIT(sample, 64);
+  std::vector<bool> drawn(32768);
+  NoiseSeed = 1;
+  TimeFrame frame;
+  for (int f = 0; f < 128; ++f) {
+    MakeNoise(frame);
+    for (float x : frame) {
+      const long r = std::lround(x * 32767.0);
+      mpfr_mul_ui(sample, scale, r, MPFR_RNDN);
+      ASSERT_EQ(x, mpfr_get_flt(sample, MPFR_RNDN)) << r;
+      drawn[r] = true;
+    }
+  }
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), true), 32768);
 }
 
 TEST(MakePatternTest, DispatchesInListOrder) {
