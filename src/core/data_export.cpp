@@ -1,12 +1,12 @@
 #include "core/data_export.h"
 
+#include "analysis/extended.h"
 #include "analysis/level.h"
 #include "display/number_format.h"
 
 namespace {
 
 constexpr int kDecimals = 6;
-constexpr long double kBinScale = 1.0L / analysis::kFrameLength;
 constexpr std::string_view kLineEnd = "\r\n";
 
 // About the length of one line, so that the text is allocated once.
@@ -35,7 +35,10 @@ std::string SpectrumLine(const analysis::SpectrumFrame &spectrumData, int bin, d
                          bool decibel) {
   const double re = spectrumData[2 * bin];
   const double im = spectrumData[2 * bin + 1];
-  const double frequency = static_cast<double>(bin * kBinScale * sampleRate);
+  // bin × 2^-12 (exact) × sampleRate at extended precision, then rounded to double.
+  using analysis::Extended;
+  const double frequency =
+      (Extended(bin) * Extended(1.0 / analysis::kFrameLength) * Extended(sampleRate)).ToDouble();
   // The level scale counts attenuation; the file shows the power in dB, so the sign flips
   // and the zero-power level 999 becomes -999.
   const double value = decibel ? -analysis::BinLevel(re, im, true)

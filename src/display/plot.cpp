@@ -1,5 +1,6 @@
 #include "display/plot.h"
 
+#include "analysis/extended.h"
 #include "analysis/level.h"
 #include "display/layout.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int kFullBar = 127; // from this height on a bar fills the whole plot height
 constexpr int kMaxBinsPerColumn = 8;
-constexpr long double kHeightLimit = 1.0e6L;
 
 } // namespace
 
@@ -28,11 +28,14 @@ void DrawPlotFrame(Canvas &canvas, const Palette &palette) {
 }
 
 int ColumnHeight(double level) {
-  const long double height = 128.0L - static_cast<long double>(1.4) * level;
-  if (std::isnan(height)) {
+  using analysis::Extended;
+  // 128 - 1.4 × level at extended precision, the factor being the double nearest 1.4.
+  const Extended height = Extended(128.0) - Extended(1.4) * Extended(level);
+  if (height.IsNaN()) {
     return -1;
   }
-  return static_cast<int>(std::clamp(height, -kHeightLimit, kHeightLimit));
+  const Extended limit(1.0e6);
+  return static_cast<int>(std::clamp(height, -limit, limit).Truncate());
 }
 
 int BarEntry(int h) {

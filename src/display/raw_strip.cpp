@@ -15,11 +15,12 @@ constexpr int kSampleStep = analysis::kFrameLength / kRawColumns;
 } // namespace
 
 int RawColumnValue(float sample) {
-  const long double value = static_cast<long double>(sample) * 16 * 4096 * 0.5L;
+  // sample × 16 × 4096 × 0.5 = sample × 2^15, exact in double for every float.
+  const double value = static_cast<double>(sample) * 0x1p15;
   if (std::isnan(value)) {
     return 0;
   }
-  return static_cast<int>(std::clamp(value, -16.0L, 16.0L));
+  return static_cast<int>(std::clamp(value, -16.0, 16.0));
 }
 
 void DrawRawColumn(Canvas &canvas, int x, int value) {

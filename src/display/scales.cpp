@@ -1,5 +1,6 @@
 #include "display/scales.h"
 
+#include "analysis/extended.h"
 #include "display/layout.h"
 #include "display/number_format.h"
 
@@ -59,16 +60,19 @@ void DrawLevelScale(Canvas &canvas, const Palette &palette, bool decibel) {
   }
 }
 
+// The label values are formed at extended precision, left to right, and rounded to double once;
+// 0.1 is the double nearest it.
 std::string AxisLabel(int i, int binsPerColumn, int viewOffset, double frameTime) {
+  using analysis::Extended;
   const double step = 256 / frameTime;
-  const long double value =
-      static_cast<long double>(i) * step * static_cast<long double>(0.1) * binsPerColumn +
-      static_cast<long double>(viewOffset) / frameTime;
-  return FormatFixed(static_cast<double>(value), 0);
+  const Extended value = Extended(i) * Extended(step) * Extended(0.1) * Extended(binsPerColumn) +
+                         Extended(viewOffset) / Extended(frameTime);
+  return FormatFixed(value.ToDouble(), 0);
 }
 
 std::string MaxFrequencyLabel(double frameTime) {
-  return FormatFixed(static_cast<double>(2048 / static_cast<long double>(frameTime)), 0);
+  using analysis::Extended;
+  return FormatFixed((Extended(2048.0) / Extended(frameTime)).ToDouble(), 0);
 }
 
 std::string FrameTimeLabel(double frameTime) {
