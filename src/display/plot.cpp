@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kFullBar = 127; // from this height on a bar fills the whole plot height
 constexpr int kMaxBinsPerColumn = 8;
+constexpr double kBarScale = 1.4; // pixels per level unit
+constexpr int kHeightLimit = 1000000;
 
 } // namespace
 
@@ -27,14 +29,34 @@ void DrawPlotFrame(Canvas &canvas, const Palette &palette) {
   canvas.TextOut(kBannerX, kBannerY, "Vireo " VIREO_VERSION " - real-time spectrum analyser");
 }
 
+// truncate(128 - 1.4 × level), the product and the difference each rounded to 64 bits, 1.4 being
+// the double nearest it. In double: 1.4 × level = ph + pl exactly (error-free product) and
+// 128 - ph = s + e exactly (TwoSum), so y = 128 - 1.4 × level is s + (e - pl) to within
+// (|ph| + |s|) × 2^-105. The two 64-bit roundings move y by less than (|ph| + |s|) × 2^-63, and
+// truncation jumps only at non-zero integers: with n the integer nearest s (exact as s - n) and
+// d = (s - n) + (e - pl), the height is n, n - 1 or n + 1 by the sign of d once |d| clears
+// (|ph| + |s|) × 2^-62, and n when n is 0 (then |y| < 1). Otherwise, and for levels beyond every
+// bar, infinite or NaN, the extended computation decides.
 int ColumnHeight(double level) {
+  const double ph = kBarScale * level;
+  const double pl = std::fma(kBarScale, level, -ph);
+  const double s = 128 - ph;
+  const double bPart = s - 128;
+  const double e = (128 - (s - bPart)) + (-ph - bPart);
+  if (std::fabs(s) <= 2.0 * kHeightLimit) {
+    const double n = std::nearbyint(s);
+    const double d = (s - n) + (e - pl);
+    if (n == 0 || std::fabs(d) > (std::fabs(ph) + std::fabs(s)) * 0x1p-62) {
+      const double h = n > 0 && d < 0 ? n - 1 : n < 0 && d > 0 ? n + 1 : n;
+      return std::clamp(static_cast<int>(h), -kHeightLimit, kHeightLimit);
+    }
+  }
   using analysis::Extended;
-  // 128 - 1.4 × level at extended precision, the factor being the double nearest 1.4.
-  const Extended height = Extended(128.0) - Extended(1.4) * Extended(level);
+  const Extended height = Extended(128.0) - Extended(kBarScale) * Extended(level);
   if (height.IsNaN()) {
     return -1;
   }
-  const Extended limit(1.0e6);
+  const Extended limit(kHeightLimit);
   return static_cast<int>(std::clamp(height, -limit, limit).Truncate());
 }
 

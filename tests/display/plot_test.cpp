@@ -4,6 +4,7 @@
 #include "pixel_checks.h"
 
 #include <gtest/gtest.h>
+#include <mpfr.h>
 
 #include <cmath>
 #include <limits>
@@ -68,6 +69,22 @@ TEST(ColumnHeightTest, TruncatesTowardZero) {
   EXPECT_EQ(ColumnHeight(92.0), 0);  // -0.8
   EXPECT_EQ(ColumnHeight(92.2), -1); // -1.08
   EXPECT_EQ(ColumnHeight(-812.8), 1265);
+}
+
+// Levels on both sides of every height from -1300 to 130 and a double step away, against the
+// definition in MPFR: truncate(RN64(128 - RN64(1.4 × level))), held within ±10^6.
+TEST(ColumnHeightTest, HeightsNextToEveryStepEqualTheExtendedDefinition) {
+  MPFR_DECL_INIT(height, 64);
+  for (int n = -1300; n <= 130; ++n) {
+    const double boundary = (128.0 - n) / 1.4;
+    for (double level : {std::nextafter(boundary, -1e9), boundary, std::nextafter(boundary, 1e9),
+                         boundary - 1e-13, boundary + 1e-13}) {
+      mpfr_set_d(height, 1.4, MPFR_RNDN);
+      mpfr_mul_d(height, height, level, MPFR_RNDN);
+      mpfr_ui_sub(height, 128, height, MPFR_RNDN);
+      EXPECT_EQ(ColumnHeight(level), mpfr_get_si(height, MPFR_RNDZ)) << level;
+    }
+  }
 }
 
 TEST(ColumnHeightTest, ExtremeLevelsStayInRange) {
