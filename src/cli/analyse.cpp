@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "cli/audio_file.h"
-#include "cli/capture.h"
+#include "cli/frame_source.h"
 #include "cli/measurement.h"
 #include "cli/ordered_output.h"
 #include "cli/progress_bar.h"
@@ -31,7 +31,6 @@
 #include "core/staged_file.h"
 #include "display/cursor_readout.h"
 #include "display/layout.h"
-#include "sources/test_patterns.h"
 
 namespace cli {
 
@@ -101,18 +100,6 @@ std::string OutName(const std::string &input) {
   return name.string();
 }
 
-// Samples from the start of the input to the end of the last frame; nothing when the count
-// exceeds what any file can hold.
-std::optional<std::int64_t> SamplesNeeded(const Options &options, int frames) {
-  std::int64_t needed = 0;
-  if (__builtin_mul_overflow(std::int64_t{frames - 1}, options.hop, &needed) ||
-      __builtin_add_overflow(needed, options.start, &needed) ||
-      __builtin_add_overflow(needed, std::int64_t{analysis::kFrameLength}, &needed)) {
-    return std::nullopt;
-  }
-  return needed;
-}
-
 // Whole frames of an input of `length` samples.
 std::int64_t FramesIn(const Options &options, std::int64_t length) {
   const std::int64_t room = length - options.start - analysis::kFrameLength;
@@ -135,8 +122,8 @@ private:
   void Work();
   // Analyses job `index`; false with `error` set when it failed.
   bool RunJob(std::size_t index, std::string &error);
-  // True, with `error` saying so, when `length` samples are too few for the frames asked for.
-  bool TooShort(std::int64_t length, const Job &job, std::string &error) const;
+  bool WriteSpectrogram(const Spectrogram &spectrogram, const FrameSource &source,
+                        std::string &error) const;
   bool WriteFiles(const Job &job, const Measurement &measurement, int frame, std::string &error);
   void WriteLines(std::size_t index, const Measurement &measurement, const FramePlace &place);
   void Stop(int signal);
@@ -212,16 +199,6 @@ std::int64_t Run::ExpectedFrames() const {
   return frames;
 }
 
-bool Run::TooShort(std::int64_t length, const Job &job, std::string &error) const {
-  const std::optional<std::int64_t> needed = SamplesNeeded(options_, *options_.frames);
-  if (needed && length >= *needed) {
-    return false;
-  }
-  error = job.input + " holds " + std::to_string(length) + " samples; the frames asked for need " +
-          (needed ? std::to_string(*needed) : std::string("more than any file holds"));
-  return true;
-}
-
 bool Run::WriteFiles(const Job &job, const Measurement &measurement, int frame,
                      std::string &error) {
   const std::string name = job.outBase + std::to_string(frame);
@@ -284,35 +261,10 @@ void Run::WriteLines(std::size_t index, const Measurement &measurement, const Fr
 
 bool Run::RunJob(std::size_t index, std::string &error) {
   const Job &job = jobs_[index];
-  std::unique_ptr<AudioFile> file;
-  std::unique_ptr<Capture> capture;
-  double sampleRate = options_.rate.value_or(core::kDefaultSampleRate);
-  std::optional<std::int64_t> frames = options_.frames;
-  if (options_.pattern) {
-    frames = options_.frames.value_or(1);
-  } else if (options_.capture) {
-    capture = Capture::Open(sampleRate, error);
-    if (!capture) {
-      error = "cannot capture from the audio server: " + error;
-      return false;
-    }
-    if (*options_.capture > 0) {
-      frames =
-          std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(
-                                        *options_.capture * sampleRate / analysis::kFrameLength)));
-    }
-  } else {
-    file = std::make_unique<AudioFile>(job.input);
-    if (!file->IsOpen()) {
-      error = "cannot read " + job.input + ": " + file->Error();
-      return false;
-    }
-    sampleRate = options_.rate.value_or(file->SampleRate());
-    if (options_.frames && file->Length() && TooShort(*file->Length(), job, error)) {
-      return false;
-    }
+  FrameSource source(options_, job.input, error);
+  if (!source.IsOpen()) {
+    return false;
   }
-
   if (options_.outDir) {
     std::error_code code;
     const fs::path folder = fs::path(job.outBase).parent_path();
@@ -321,7 +273,7 @@ bool Run::RunJob(std::size_t index, std::string &error) {
       return false;
     }
   }
-  Measurement measurement(options_, sampleRate, options_.png);
+  Measurement measurement(options_, source.SampleRate(), options_.png);
   std::unique_ptr<Spectrogram> spectrogram;
   if (options_.spectrogram) {
     // The whole lower half of the spectrum, or the page of bins that the picture shows.
@@ -331,66 +283,44 @@ bool Run::RunJob(std::size_t index, std::string &error) {
         options_.viewChosen ? core::ClampViewOffset(options_.viewPosition, pageSize) : 0,
         options_.viewChosen ? display::kPlotColumns : kAllBins, perRow);
   }
-  std::int32_t param = options_.param;
-  const std::int64_t hop = file ? options_.hop : analysis::kFrameLength;
-  const std::int64_t first = file ? options_.start : 0;
   int frame = 0;
-  for (; !frames || frame < *frames; ++frame) {
-    std::int64_t start = 0;
-    if (__builtin_mul_overflow(std::int64_t{frame}, hop, &start) ||
-        __builtin_add_overflow(start, first, &start)) {
-      break;
-    }
-    if (options_.pattern) {
-      sources::MakePattern(*options_.pattern, measurement.TimeData(), param);
-    } else if (capture) {
-      if (!capture->NextFrame(measurement.TimeData(), stop_, error)) {
-        if (!error.empty()) {
-          error = "the capture ended: " + error;
-          return false;
-        }
-        break;
-      }
-    } else if (!file->ReadFrame(start, measurement.TimeData())) {
-      if (file->Failed()) {
-        error = "cannot read " + job.input + ": " + file->Error();
-        return false;
-      }
-      if (options_.frames && TooShort(file->Position(), job, error)) {
-        return false;
-      }
-      break;
-    }
+  for (; source.Next(frame, measurement.TimeData(), stop_, error); ++frame) {
     measurement.Pass();
     if (!job.outBase.empty() && !WriteFiles(job, measurement, frame + 1, error)) {
       return false;
     }
-    const double time = sampleRate > 0 ? static_cast<double>(start) / sampleRate : 0;
-    WriteLines(index, measurement, {job.name, frame + 1, start, time});
+    const std::int64_t start = source.First() + frame * source.Hop();
+    const double rate = source.SampleRate();
+    WriteLines(index, measurement, {job.name, frame + 1, start, rate > 0 ? start / rate : 0});
     if (spectrogram) {
       spectrogram->AddColumn(measurement);
     }
-    sources::StepPatternParam(param);
     progress_->FrameDone();
   }
-  if (spectrogram) {
-    if (frame == 0) {
-      error = job.name + " holds no whole frame to draw";
-      return false;
-    }
-    const SpectrogramScale scale{sampleRate, first, hop};
-    const QImage picture = spectrogram->Picture(options_.axes ? &scale : nullptr);
-    QByteArray png;
-    QBuffer buffer(&png);
-    core::StagedFile staged;
-    errno = 0;
-    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") ||
-        !staged.Open(*options_.spectrogram) ||
-        !staged.Write(std::string_view(png.constData(), png.size())) || !staged.Commit()) {
-      error = "cannot write " + *options_.spectrogram +
-              (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
-      return false;
-    }
+  if (!error.empty()) {
+    return false;
+  }
+  if (spectrogram && frame == 0) {
+    error = job.name + " holds no whole frame to draw";
+    return false;
+  }
+  return !spectrogram || WriteSpectrogram(*spectrogram, source, error);
+}
+
+bool Run::WriteSpectrogram(const Spectrogram &spectrogram, const FrameSource &source,
+                           std::string &error) const {
+  const SpectrogramScale scale{source.SampleRate(), source.First(), source.Hop()};
+  const QImage picture = spectrogram.Picture(options_.axes ? &scale : nullptr);
+  QByteArray png;
+  QBuffer buffer(&png);
+  core::StagedFile staged;
+  errno = 0;
+  if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") ||
+      !staged.Open(*options_.spectrogram) ||
+      !staged.Write(std::string_view(png.constData(), png.size())) || !staged.Commit()) {
+    error = "cannot write " + *options_.spectrogram +
+            (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+    return false;
   }
   return true;
 }

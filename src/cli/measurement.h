@@ -27,9 +27,6 @@ public:
 
   // The frame of the next pass, for the source to fill.
   analysis::TimeFrame &TimeData() { return timeData_; }
-  const analysis::SpectrumFrame &SpectrumData() const { return spectrumData_; }
-  double SampleRate() const { return sampleRate_; }
-  bool Decibel() const { return view_.decibel; }
 
   // One frame pass on TimeData(): scaling, transform and, with a picture, its drawing.
   void Pass();

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <csignal>
@@ -200,6 +201,26 @@ TEST_F(BatchTest, AStoppedRunLeavesNoTemporaryFiles) {
       EXPECT_EQ(ReadAll(out + '/' + name).count("\r\n"), 4096) << name.toStdString();
     }
   }
+}
+
+// A file that the user may not write to is refused as a plain write would refuse it, and not
+// replaced through the folder, which would allow it. Root, who may write anything, runs the
+// program as the user nobody.
+TEST_F(BatchTest, AReadOnlyFileIsNotReplaced) {
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::Permissions(0x7777)));
+  QFile locked(Path("locked1.raw"));
+  ASSERT_TRUE(locked.open(QIODevice::WriteOnly) && locked.write("old") == 3);
+  locked.close();
+  ASSERT_TRUE(QFile::setPermissions(Path("locked1.raw"), QFile::ReadOwner | QFile::ReadOther));
+  QProcess process;
+  StartAnalyse(process, dir.path(), {"--pattern", "1", "--out", "locked"},
+               ::geteuid() == 0
+                   ? QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
+                   : QStringList{});
+  const Result result = Finish(process);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(result.err.starts_with("vireo-analyse: cannot write locked1.raw: ")) << result.err;
+  EXPECT_EQ(ReadAll(Path("locked1.raw")), "old");
 }
 
 // The pixel of a tone's bin has the colour of the plot's bar for its level, and the bins

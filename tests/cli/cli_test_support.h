@@ -28,8 +28,9 @@ inline QByteArray ReadAll(const QString &path) {
 }
 
 // Starts the program in `folder` with no display and a comma-decimal locale (where the system
-// has it).
-inline void StartAnalyse(QProcess &process, const QString &folder, const QStringList &args) {
+// has it), through the command `wrapper` if one is given.
+inline void StartAnalyse(QProcess &process, const QString &folder, const QStringList &args,
+                         QStringList wrapper = {}) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove(QStringLiteral("DISPLAY"));
   env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -37,7 +38,8 @@ inline void StartAnalyse(QProcess &process, const QString &folder, const QString
   env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
   process.setProcessEnvironment(env);
   process.setWorkingDirectory(folder);
-  process.start(QStringLiteral(VIREO_ANALYSE), args);
+  wrapper << QStringLiteral(VIREO_ANALYSE) << args;
+  process.start(wrapper.takeFirst(), wrapper);
 }
 
 inline Result Finish(QProcess &process) {

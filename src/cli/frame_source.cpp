@@ -1,0 +1,103 @@
+#include "cli/frame_source.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/settings.h"
+#include "sources/test_patterns.h"
+
+namespace cli {
+
+namespace {
+
+// Samples from the start of the input to the end of the last frame; nothing when the count
+// exceeds what any file can hold.
+std::optional<std::int64_t> SamplesNeeded(const Options &options, int frames) {
+  std::int64_t needed = 0;
+  if (__builtin_mul_overflow(std::int64_t{frames - 1}, options.hop, &needed) ||
+      __builtin_add_overflow(needed, options.start, &needed) ||
+      __builtin_add_overflow(needed, std::int64_t{analysis::kFrameLength}, &needed)) {
+    return std::nullopt;
+  }
+  return needed;
+}
+
+} // namespace
+
+FrameSource::FrameSource(const Options &options, const std::string &input, std::string &error)
+    : options_(options), input_(input),
+      sampleRate_(options.rate.value_or(core::kDefaultSampleRate)), frames_(options.frames),
+      param_(options.param) {
+  if (options.pattern) {
+    frames_ = options.frames.value_or(1);
+  } else if (options.capture) {
+    capture_ = Capture::Open(sampleRate_, error);
+    if (!capture_) {
+      error = "cannot capture from the audio server: " + error;
+      return;
+    }
+    if (*options.capture > 0) {
+      frames_ =
+          std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(
+                                        *options.capture * sampleRate_ / analysis::kFrameLength)));
+    }
+  } else {
+    file_ = std::make_unique<AudioFile>(input);
+    if (!file_->IsOpen()) {
+      error = "cannot read " + input + ": " + file_->Error();
+      return;
+    }
+    sampleRate_ = options.rate.value_or(file_->SampleRate());
+    first_ = options.start;
+    hop_ = options.hop;
+    if (options.frames && file_->Length() && TooShort(*file_->Length(), error)) {
+      return;
+    }
+  }
+  open_ = true;
+}
+
+bool FrameSource::TooShort(std::int64_t length, std::string &error) const {
+  const std::optional<std::int64_t> needed = SamplesNeeded(options_, *options_.frames);
+  if (needed && length >= *needed) {
+    return false;
+  }
+  error = input_ + " holds " + std::to_string(length) + " samples; the frames asked for need " +
+          (needed ? std::to_string(*needed) : std::string("more than any file holds"));
+  return true;
+}
+
+bool FrameSource::Next(int index, analysis::TimeFrame &frame, const std::atomic<bool> &stop,
+                       std::string &error) {
+  std::int64_t start = 0;
+  if ((frames_ && index >= *frames_) || __builtin_mul_overflow(std::int64_t{index}, hop_, &start) ||
+      __builtin_add_overflow(start, first_, &start)) {
+    return false;
+  }
+  if (options_.pattern) {
+    // The parameter steps after every frame, as in a continuous run.
+    sources::MakePattern(*options_.pattern, frame, param_);
+    sources::StepPatternParam(param_);
+    return true;
+  }
+  if (capture_) {
+    if (capture_->NextFrame(frame, stop, error)) {
+      return true;
+    }
+    if (!error.empty()) {
+      error = "the capture ended: " + error;
+    }
+    return false;
+  }
+  if (file_->ReadFrame(start, frame)) {
+    return true;
+  }
+  if (file_->Failed()) {
+    error = "cannot read " + input_ + ": " + file_->Error();
+  } else if (options_.frames) {
+    TooShort(file_->Position(), error);
+  }
+  return false;
+}
+
+} // namespace cli

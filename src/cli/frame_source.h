@@ -1,0 +1,53 @@
+// Where the frames of one source of vireo-analyse come from: a test pattern, an audio input or
+// the live capture.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "analysis/frame.h"
+#include "cli/audio_file.h"
+#include "cli/capture.h"
+#include "cli/options.h"
+
+namespace cli {
+
+class FrameSource {
+public:
+  // The pattern or capture of `options`, or the audio input `input`; on failure `error` says
+  // why in one line. An input whose length is known and too short for the frames asked for is
+  // refused before any frame.
+  FrameSource(const Options &options, const std::string &input, std::string &error);
+
+  bool IsOpen() const { return open_; }
+  double SampleRate() const { return sampleRate_; }
+  // The first sample of the first frame and the samples from one frame to the next.
+  std::int64_t First() const { return first_; }
+  std::int64_t Hop() const { return hop_; }
+
+  // Fills `frame` with frame `index` (from 0, one after the other). False at the end of the
+  // source, with `error` empty after the frames asked for, at the end of an input without a
+  // count, and at a stop of the capture; otherwise `error` says why.
+  bool Next(int index, analysis::TimeFrame &frame, const std::atomic<bool> &stop,
+            std::string &error);
+
+private:
+  // True, with `error` saying so, when `length` samples are too few for the frames asked for.
+  bool TooShort(std::int64_t length, std::string &error) const;
+
+  const Options &options_;
+  std::string input_;
+  bool open_ = false;
+  double sampleRate_;
+  std::int64_t first_ = 0;
+  std::int64_t hop_ = analysis::kFrameLength;
+  std::optional<std::int64_t> frames_;
+  std::int32_t param_;
+  std::unique_ptr<AudioFile> file_;
+  std::unique_ptr<Capture> capture_;
+};
+
+} // namespace cli
