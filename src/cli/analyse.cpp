@@ -29,7 +29,6 @@
 #include "cli/stop_signals.h"
 #include "cli/table.h"
 #include "core/staged_file.h"
-#include "display/cursor_readout.h"
 #include "display/layout.h"
 
 namespace cli {
@@ -252,8 +251,7 @@ void Run::WriteLines(std::size_t index, const Measurement &measurement, const Fr
       rows += TableRow(*options_.table, place, bin, measurement.SpectrumLine(bin), nullptr);
     }
   } else {
-    std::string note = display::NoteText(measurement.BinFrequency(peak));
-    note.erase(0, note.starts_with(' ') ? 1 : 0);
+    const std::string note = measurement.Note(peak);
     rows = TableRow(*options_.table, place, peak, measurement.SpectrumLine(peak), &note);
   }
   table_->Write(index, rows);
@@ -345,9 +343,10 @@ void Run::Stop(int signal) {
     stop_ = true;
     return;
   }
-  // Nothing is cut in half: no line of text, no pair of files, no file at all.
+  // Nothing is cut in half: no line of text (unless its reader has stopped reading), no pair
+  // of files, no file at all.
   for (OrderedOutput *output : {peaks_.get(), table_.get(), errors_.get()}) {
-    output->Lock().lock();
+    output->Hold(std::chrono::seconds(1));
   }
   progress_->End();
   core::AbandonStagedFiles();

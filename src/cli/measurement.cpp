@@ -2,9 +2,13 @@
 
 #include <QBuffer>
 
+#include <algorithm>
+#include <array>
+
 #include "analysis/fft.h"
 #include "analysis/level.h"
 #include "core/data_export.h"
+#include "display/cursor_readout.h"
 #include "display/layout.h"
 #include "display/plot.h"
 
@@ -55,27 +59,21 @@ QByteArray Measurement::Png() const {
 }
 
 int Measurement::PeakBin() const {
-  int strongest = 0;
-  double best = 0;
-  for (int bin = 0; bin < analysis::kFrameLength / 2; ++bin) {
-    const double level =
-        analysis::BinLevel(spectrumData_[2 * bin], spectrumData_[2 * bin + 1], view_.decibel);
-    if (bin == 0 || level < best) {
-      strongest = bin;
-      best = level;
-    }
-  }
-  return strongest;
+  std::array<double, analysis::kFrameLength / 2> levels;
+  analysis::BinLevels(spectrumData_, 0, static_cast<int>(levels.size()), view_.decibel,
+                      levels.data());
+  return static_cast<int>(std::min_element(levels.begin(), levels.end()) - levels.begin());
 }
 
 std::string Measurement::SpectrumLine(int bin) const {
   return ::SpectrumLine(spectrumData_, bin, sampleRate_, view_.decibel);
 }
 
-double Measurement::BinFrequency(int bin) const {
-  // bin × rate rounded once to double and scaled by 2^-12 exactly: the value that the .spc
-  // file and the cursor readout form with one rounding.
-  return bin * sampleRate_ / analysis::kFrameLength;
+std::string Measurement::Note(int bin) const {
+  // bin × rate rounded once to double and scaled by 2^-12 exactly: the frequency that the
+  // .spc file and the cursor readout form with one rounding.
+  std::string note = display::NoteText(bin * sampleRate_ / analysis::kFrameLength);
+  return note.starts_with(' ') ? note.substr(1) : note;
 }
 
 void Measurement::RowLevels(int first, int rows, int binsPerColumn, double *levels) const {

@@ -42,8 +42,9 @@ public:
   int PeakBin() const;
   // The bin's line of the .spc file, without its line end.
   std::string SpectrumLine(int bin) const;
-  // The bin's frequency, as the .spc file and the cursor readout compute it.
-  double BinFrequency(int bin) const;
+  // The note and octave of the bin's frequency as the window's cursor readout names them,
+  // without the space it starts with.
+  std::string Note(int bin) const;
 
   // The levels of the spectrogram's rows, each a column of the picture's view: `rows` of
   // `binsPerColumn` bins from `first` on. `levels` holds rows × binsPerColumn values.

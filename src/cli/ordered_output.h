@@ -1,6 +1,7 @@
 // Text from jobs that run at once, passed on in the jobs' order.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -27,8 +28,9 @@ public:
   void Finish(std::size_t job);
   // True when the sink refused text; nothing more is passed to it then.
   bool Failed();
-  // Held by a stop, so that it never falls inside a piece of text.
-  std::mutex &Lock() { return mutex_; }
+  // For a stop, so that it never falls inside a piece of text: takes the lock for good, unless
+  // a write stays blocked (a full pipe) for longer than `patience`.
+  void Hold(std::chrono::milliseconds patience) { (void)mutex_.try_lock_for(patience); }
 
 private:
   struct Slot {
@@ -39,7 +41,7 @@ private:
   void Pass(std::string_view text);
   void Release(Slot &slot);
 
-  std::mutex mutex_;
+  std::timed_mutex mutex_;
   std::vector<Slot> slots_;
   std::size_t head_ = 0;
   Sink sink_;
