@@ -2,6 +2,8 @@
 
 #include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
+#include "analysis/exact_log.h"
+#include "analysis/extended.h"
 
 #include <array>
 #include <bit>
@@ -18,26 +20,27 @@ namespace {
 
 // The linear scale maps magnitude 0.1 to level 0 and each 0.01 of magnitude to 9.031 units.
 constexpr double kLinearLevelScale = 90.31;
-// Its reciprocal as an extended-precision quotient of the double above (not of the decimal
-// 90.31): 0.011072970878086590353. Undoing the scale with it returns zero power as exactly 0.
-constexpr long double kInverseLinearLevelScale = 1.0L / kLinearLevelScale;
-constexpr long double kAmplitudeScale = 0.1L;
 constexpr double kZeroPowerLevel = 999;
 
 // The power rounded to double the literal way: the exact sum rounded to 64 bits, then to 53.
 double LiteralPower(double re, double im) {
-  return static_cast<double>(static_cast<long double>(re) * re + static_cast<long double>(im) * im);
+  const Extended real = re, imaginary = im;
+  return (real * real + imaginary * imaginary).ToDouble();
 }
 
+// The level of a power the literal way: every step rounded to 64 bits, the result to double.
+// NaN power has the zero-power level, as it compares false with 0.
 double LiteralLevel(double power, bool decibel) {
   if (!decibel) {
-    return static_cast<double>((1 - std::sqrt(static_cast<long double>(power)) * 10) *
-                               kLinearLevelScale);
+    return ((1 - Sqrt(Extended(power)) * 10) * kLinearLevelScale).ToDouble();
   }
-  if (power > 0) {
-    return static_cast<double>(std::log10(static_cast<long double>(power)) * -10);
+  if (!(power > 0)) {
+    return kZeroPowerLevel;
   }
-  return kZeroPowerLevel;
+  if (std::isinf(power)) {
+    return -power;
+  }
+  return (DecimalLog(power) * -10).ToDouble();
 }
 
 // A value as an unevaluated sum hi + lo with |lo| at most half an ulp of hi.
@@ -356,10 +359,20 @@ constexpr double kLogSeries[kLogSeriesTerms] = {1.0 / 3, 1.0 / 4, 1.0 / 5, 1.0 /
 constexpr DoubleDouble kLn2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
 constexpr DoubleDouble kDecibelFactor = {-0x1.15f2ced384f29p+2, 0x1.02bea6b55233cp-53};
 
-// -10 × log10(p) for a positive finite normal power, correctly rounded to double unless the
-// value lies within 2^-59 of its magnitude from a rounding boundary; then false. The literal
-// route (extended logarithm, product rounded to 64 bits) is within about 2^-62 of the exact
-// value, so outside that band both round to the same double.
+// -10 × log10(p) for a positive finite normal power, rounded to double as the literal route
+// rounds it, unless the value lies within 2^-59 of its magnitude from a rounding boundary; then
+// false.
+// Lemma: if the literal value V and the value F = hi + lo computed here lie strictly between
+// the same two adjacent double midpoints, both round to hi.
+// Budget: V = RN64(RN64(c × log2 p) × -10) with c = RN64(log10 2) is three 64-bit roundings
+// away from X = -10 log10 p: |V - X| ≤ 3 × 2^-64 (1 + 2^-63) |X| < 2^-62.4 |X|. F has a relative
+// error below 2^-70: the table offsets and ln 2 as pairs of doubles (2^-106 each, times at most
+// 1075 octaves against a logarithm of at least 2^-8 when either is used), the series cut after
+// r^9 (|r|^10 < 2^-80, 2^-72 of log1p(r)), its tail in plain double (2^-50 of r³/3, below 2^-75
+// of r), and the double-double sums and the product (2^-100 together).
+// Threshold: a margin above 2^-59 |hi| exceeds |V - F| ≤ 2^-62.3 |X| by a factor of nine, so V
+// lies between the same midpoints as F. Powers of two as results are left out: their rounding
+// interval is not symmetric.
 bool FastDecibels(double power, double &level) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(power);
   const int index = static_cast<int>((bits >> 44) & 0xff);
@@ -594,7 +607,12 @@ void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel
 }
 
 double LevelToAmplitude(double linearLevel) {
-  return static_cast<double>((1 - linearLevel * kInverseLinearLevelScale) * kAmplitudeScale);
+  // The reciprocal of the double 90.31 and the factor 0.1, each rounded to 64 bits:
+  // 0.011072970878086590353 and 0.1000000000000000000013553. With them zero power (level
+  // 90.31) comes back as exactly 0.
+  static const Extended inverseScale = Extended(1) / kLinearLevelScale;
+  static const Extended amplitudeScale = Extended(1) / 10;
+  return ((1 - linearLevel * inverseScale) * amplitudeScale).ToDouble();
 }
 
 } // namespace analysis
