@@ -1,6 +1,6 @@
 #include "cli/spectrogram.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "display/canvas.h"
 #include "display/layout.h"
@@ -12,8 +12,11 @@ namespace cli {
 
 namespace {
 
-// Colour-table entry of the plot's background, after the 128 bar colours.
+// Colour-table entries after the 128 bar colours: the plot's background, then the black and
+// white of the axes.
 constexpr std::uint8_t kBackgroundEntry = 128;
+constexpr std::uint8_t kBlackEntry = 129;
+constexpr std::uint8_t kWhiteEntry = 130;
 
 // Room for the axes: frequency labels on the left, time labels below.
 constexpr int kLabelWidth = 64;
@@ -27,26 +30,46 @@ QRgb ToRgb(display::Color color) {
               static_cast<int>((color >> 16) & 0xFF));
 }
 
-// Labels and ticks around a picture of `columns` × `rows` pixels whose top left corner lies at
-// (kLabelWidth, 0).
-void DrawAxes(display::Canvas &canvas, int columns, int rows, double rowHz,
-              const SpectrogramScale &scale, double firstHz) {
-  canvas.SetBrushColor(display::kBlack);
-  canvas.SetFontColor(display::kWhite);
-  canvas.SetPenColor(display::kWhite);
+// Sets the pixels of `picture` from (x, y) on that are white on `canvas`.
+void CopyWhite(const display::Canvas &canvas, QImage &picture, int x, int y) {
+  for (int row = 0; row < canvas.Height(); ++row) {
+    uchar *const line = picture.scanLine(y + row) + x;
+    for (int column = 0; column < canvas.Width(); ++column) {
+      if (canvas.Pixel(column, row) == display::kWhite) {
+        line[column] = kWhiteEntry;
+      }
+    }
+  }
+}
+
+// White ticks and labels on black, in the window's font: the frequencies of every 64th row
+// left of a picture of `rows` rows, and the times of every 100th of its `columns` columns
+// below it.
+void DrawAxes(QImage &picture, int columns, int rows, double firstHz, double rowHz,
+              const SpectrogramScale &scale) {
+  display::Canvas side(kLabelWidth, rows + kLabelHeight);
+  display::Canvas foot(kLabelWidth + columns, kLabelHeight);
+  for (display::Canvas *canvas : {&side, &foot}) {
+    canvas->SetFontColor(display::kWhite);
+    canvas->SetPenColor(display::kWhite);
+  }
   for (int row = 0; row < rows; row += kRowsPerLabel) {
     const int y = rows - 1 - row;
-    canvas.FillRect({kLabelWidth - kTickLength, y, kLabelWidth, y + 1});
-    canvas.TextOut(0, std::max(0, y - 4), display::FormatFixed(firstHz + row * rowHz, 0) + " Hz");
+    for (int x = kLabelWidth - kTickLength; x < kLabelWidth; ++x) {
+      side.SetPixel(x, y, display::kWhite);
+    }
+    side.TextOut(0, std::max(0, y - 4), display::FormatFixed(firstHz + row * rowHz, 0) + " Hz");
   }
   const double frameSeconds = scale.sampleRate > 0 ? scale.hop / scale.sampleRate : 0;
   const double startSeconds = scale.sampleRate > 0 ? scale.start / scale.sampleRate : 0;
   for (int column = 0; column < columns; column += kColumnsPerLabel) {
     const int x = kLabelWidth + column;
-    canvas.VerticalLine(x, rows, rows + kTickLength);
-    canvas.TextOut(x, rows + kTickLength,
-                   display::FormatFixed(startSeconds + column * frameSeconds, 1) + " s");
+    foot.VerticalLine(x, 0, kTickLength);
+    foot.TextOut(x, kTickLength,
+                 display::FormatFixed(startSeconds + column * frameSeconds, 1) + " s");
   }
+  CopyWhite(foot, picture, 0, rows);
+  CopyWhite(side, picture, 0, 0);
 }
 
 } // namespace
@@ -66,35 +89,30 @@ void Spectrogram::AddColumn(const Measurement &measurement) {
 
 QImage Spectrogram::Picture(const SpectrogramScale *scale) const {
   const int columns = static_cast<int>(entries_.size() / rows_);
+  const int left = scale != nullptr ? kLabelWidth : 0;
   const display::Palette palette = display::BuildPalette();
   QList<QRgb> colors;
   for (int entry = 0; entry < kBackgroundEntry; ++entry) {
     colors.push_back(ToRgb(palette[entry]));
   }
-  colors.push_back(ToRgb(display::kPlotGrey));
+  colors << ToRgb(display::kPlotGrey) << ToRgb(display::kBlack) << ToRgb(display::kWhite);
 
-  QImage picture(columns, rows_, QImage::Format_Indexed8);
+  QImage picture(left + columns, rows_ + (scale != nullptr ? kLabelHeight : 0),
+                 QImage::Format_Indexed8);
   picture.setColorTable(colors);
+  picture.fill(kBlackEntry);
   for (int y = 0; y < rows_; ++y) {
-    uchar *const line = picture.scanLine(y);
+    uchar *const line = picture.scanLine(y) + left;
     const std::uint8_t *entry = &entries_[rows_ - 1 - y];
     for (int x = 0; x < columns; ++x, entry += rows_) {
       line[x] = *entry;
     }
   }
-  if (scale == nullptr) {
-    return picture;
+  if (scale != nullptr) {
+    const double binHz = scale->sampleRate / analysis::kFrameLength;
+    DrawAxes(picture, columns, rows_, binHz * first_, binHz * binsPerColumn_, *scale);
   }
-  display::Canvas canvas(kLabelWidth + columns, rows_ + kLabelHeight);
-  const double binHz = scale->sampleRate / analysis::kFrameLength;
-  DrawAxes(canvas, columns, rows_, binHz * binsPerColumn_, *scale, binHz * first_);
-  QImage labelled = canvas.Image().copy();
-  const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-  for (int y = 0; y < rows_; ++y) {
-    std::memcpy(labelled.scanLine(y) + 3 * kLabelWidth, rgb.constScanLine(y),
-                static_cast<std::size_t>(3) * columns);
-  }
-  return labelled;
+  return picture;
 }
 
 } // namespace cli
