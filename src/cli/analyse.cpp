@@ -189,10 +189,16 @@ std::optional<int> Run::PrepareJobs() {
 std::int64_t Run::ExpectedFrames() const {
   std::int64_t frames = 0;
   for (const Job &job : jobs_) {
+    std::error_code code;
     if (job.input.empty()) {
       frames += options_.frames.value_or(options_.capture ? 0 : 1);
-    } else if (const AudioFile file(job.input); file.Length()) {
-      frames += FramesIn(options_, *file.Length());
+    } else if (job.input != "-" && fs::is_regular_file(job.input, code)) {
+      // Only regular files: opening a pipe or a FIFO would take its data.
+      if (const AudioFile file(job.input); file.Length()) {
+        frames += FramesIn(options_, *file.Length());
+      }
+    } else {
+      return 0; // not known before the end
     }
   }
   return frames;
