@@ -1,15 +1,12 @@
-// Writes the constant tables of the sine test patterns, from GNU MPFR:
-//   make_pattern_tables FILE           writes FILE
-//   make_pattern_tables --check FILE   exits 1 unless FILE holds exactly what would be written
-// The tables: sin(j × π/2048) for j = 0 … 1024, each the double nearest the exact value, and
-// π/2048 split into three doubles whose sum lies within 2^-173 of it.
+// Writes the constant tables of the sine test patterns, from GNU MPFR (command line: see
+// table_file.h). The tables: sin(j × π/2048) for j = 0 … 1024, each the double nearest the exact
+// value, and π/2048 split into three doubles whose sum lies within 2^-173 of it.
+
+#include "table_file.h"
 
 #include <mpfr.h>
 
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -70,23 +67,5 @@ std::string Tables() {
 } // namespace
 
 int main(int argc, char **argv) {
-  const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
-  if (argc != 2 && !check) {
-    std::cerr << "usage: make_pattern_tables [--check] FILE\n";
-    return 2;
-  }
-  const char *path = argv[argc - 1];
-  if (check) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream shipped;
-    shipped << in.rdbuf();
-    if (shipped.str() != Tables()) {
-      std::cerr << path << " differs from the tables computed with MPFR\n";
-      return 1;
-    }
-    return 0;
-  }
-  std::ofstream out(path, std::ios::binary);
-  out << Tables();
-  return out.flush() ? 0 : 1;
+  return tools::WriteOrCheck(argc, argv, Tables);
 }

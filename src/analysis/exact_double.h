@@ -31,6 +31,21 @@ inline bool SumIsExact(double a, double b, double sum) {
   return (a - aPart) + (b - bPart) == 0;
 }
 
+// A value as an unevaluated sum hi + lo with |lo| at most half an ulp of hi.
+struct DoubleDouble {
+  double hi, lo;
+};
+
+// a + b exactly, as the rounded sum and its error.
+inline DoubleDouble TwoSum(double a, double b) {
+  const double sum = a + b;
+  const double bPart = sum - a;
+  return {sum, (a - (sum - bPart)) + (b - bPart)};
+}
+
+// ln 2 as the nearest double and the double nearest the rest.
+inline constexpr DoubleDouble kLn2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
+
 } // namespace analysis::exact
 
 #if defined(__x86_64__)

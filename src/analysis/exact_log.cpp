@@ -1,32 +1,18 @@
 #include "analysis/exact_log.h"
 
+#include "analysis/analysis_tables.h"
+
 #include <mpfr.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace analysis {
 
 namespace {
 
 constexpr mpfr_prec_t kExtendedBits = 64;
-
-// log10 2 or ln 2 rounded to 64 bits, computed once.
-class RoundedConstant {
-public:
-  explicit RoundedConstant(int (*logarithm)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t)) {
-    mpfr_init2(value_, kExtendedBits);
-    mpfr_set_ui(value_, 2, MPFR_RNDN);
-    logarithm(value_, value_, MPFR_RNDN);
-  }
-  RoundedConstant(const RoundedConstant &) = delete;
-  RoundedConstant &operator=(const RoundedConstant &) = delete;
-  ~RoundedConstant() { mpfr_clear(value_); }
-
-  mpfr_srcptr Get() const { return value_; }
-
-private:
-  mpfr_t value_;
-};
 
 // A 64-bit value held by MPFR, exactly.
 Extended ToExtended(mpfr_srcptr value) {
@@ -55,44 +41,133 @@ bool RoundLog(mpfr_ptr product, mpfr_srcptr argument, mpfr_srcptr factor, mpfr_p
   return true;
 }
 
-// RN64(factor × log2 x) for a finite x > 0. For a power of two log2 x is an integer and the
-// product, of at most 64 + 11 bits, is rounded directly. Otherwise log2 x is irrational, the
-// product is never a 64-bit midpoint, and more bits eventually decide its rounding; 128 almost
-// always do, and need no heap memory.
-Extended ScaledLog2(double x, const RoundedConstant &factor) {
-  MPFR_DECL_INIT(result, kExtendedBits);
-  int exponent;
-  if (std::frexp(x, &exponent) == 0.5) {
-    mpfr_mul_si(result, factor.Get(), exponent - 1, MPFR_RNDN);
-    return ToExtended(result);
-  }
+// RN64(factor × log2 x) for a finite x > 0 that is not a power of two: log2 x is irrational, so
+// the product is never a 64-bit midpoint, and more bits eventually decide its rounding; 128
+// almost always do, and need no heap memory.
+void ScaledLog2(double x, mpfr_srcptr factor, mpfr_ptr result) {
   MPFR_DECL_INIT(argument, 53);
   mpfr_set_d(argument, x, MPFR_RNDN);
   MPFR_DECL_INIT(product, 128);
-  if (!RoundLog(product, argument, factor.Get(), result)) {
-    for (mpfr_prec_t bits = 256;; bits *= 2) {
-      mpfr_t wider;
-      mpfr_init2(wider, bits);
-      const bool decided = RoundLog(wider, argument, factor.Get(), result);
-      mpfr_clear(wider);
-      if (decided) {
-        break;
-      }
+  if (RoundLog(product, argument, factor, result)) {
+    return;
+  }
+  for (mpfr_prec_t bits = 256;; bits *= 2) {
+    mpfr_t wider;
+    mpfr_init2(wider, bits);
+    const bool decided = RoundLog(wider, argument, factor, result);
+    mpfr_clear(wider);
+    if (decided) {
+      return;
     }
   }
-  return ToExtended(result);
 }
+
+// RN64(c × log2 x) for a constant c with a 64-bit significand, kept as an MPFR number and as
+// the pair of doubles nearest c / ln 2.
+class ScaledLogarithm {
+public:
+  explicit ScaledLogarithm(int (*logarithm)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t)) {
+    mpfr_init2(factor_, kExtendedBits);
+    mpfr_set_ui(factor_, 2, MPFR_RNDN);
+    logarithm(factor_, factor_, MPFR_RNDN);
+    MPFR_DECL_INIT(quotient, 128);
+    mpfr_const_log2(quotient, MPFR_RNDN);
+    mpfr_div(quotient, factor_, quotient, MPFR_RNDN);
+    perNatural_.hi = mpfr_get_d(quotient, MPFR_RNDN);
+    mpfr_sub_d(quotient, quotient, perNatural_.hi, MPFR_RNDN);
+    perNatural_.lo = mpfr_get_d(quotient, MPFR_RNDN);
+  }
+  ScaledLogarithm(const ScaledLogarithm &) = delete;
+  ScaledLogarithm &operator=(const ScaledLogarithm &) = delete;
+  ~ScaledLogarithm() { mpfr_clear(factor_); }
+
+  // For a power of two log2 x is an integer and the product, of at most 64 + 11 bits, is
+  // rounded directly. Otherwise the product is first formed in double-double from
+  // NaturalLogPair; when that cannot decide the rounding, MPFR does.
+  // Lemma: if L = c × log2 x and its approximation A lie strictly between the same two adjacent
+  // 64-bit midpoints, and R = RN64(A) is not a power of two, then RN64(L) = R.
+  // Budget: A = hi + lo is the product of ln x (within 2^-81 of it) and c / ln 2 (within 2^-106)
+  // with a rounding error of 2^-104: |A - L| < 2^-80.9 |L|. D = A - R is computed with one
+  // rounding of Extended (2^-63 of D, D being below an ulp of R).
+  // Threshold: A is accepted when |D| is farther than 2^-78 |R| from half an ulp of R, four
+  // times the error of A.
+  Extended operator()(double x) const {
+    MPFR_DECL_INIT(result, kExtendedBits);
+    int exponent;
+    if (std::frexp(x, &exponent) == 0.5) {
+      mpfr_mul_si(result, factor_, exponent - 1, MPFR_RNDN);
+      return ToExtended(result);
+    }
+    const exact::DoubleDouble logarithm = NaturalLogPair(x);
+    const double hi = perNatural_.hi * logarithm.hi;
+    const double lo = std::fma(perNatural_.hi, logarithm.hi, -hi) +
+                      (perNatural_.hi * logarithm.lo + perNatural_.lo * logarithm.hi);
+    const Extended rounded = Extended(hi) + lo;
+    const bool powerOfTwo = rounded.Significand() == std::uint64_t{1} << 63;
+    const double distance = ((Extended(hi) - rounded) + lo).ToDouble();
+    const double half = std::ldexp(1.0, rounded.Exponent() - 1);
+    if (!powerOfTwo &&
+        std::fabs(std::fabs(distance) - half) > std::fabs(rounded.ToDouble()) * 0x1p-78) {
+      return rounded;
+    }
+    ScaledLog2(x, factor_, result);
+    return ToExtended(result);
+  }
+
+private:
+  mpfr_t factor_;
+  exact::DoubleDouble perNatural_;
+};
 
 } // namespace
 
+exact::DoubleDouble NaturalLogPair(double x) {
+  // Subnormal arguments are scaled into the normal range first.
+  const bool subnormal = x < 0x1p-1022;
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(subnormal ? x * 0x1p64 : x);
+  const int index = static_cast<int>((bits >> 44) & 0xff);
+  const tables::LogRow &row = tables::kLog[index];
+  const double e =
+      static_cast<int>(bits >> 52) - 1023 + (index >= 128 ? 1 : 0) - (subnormal ? 64 : 0);
+  const double mantissa = std::bit_cast<double>((bits & 0x000fffffffffffffu) | 0x3ff0000000000000u);
+  // Exact: |r| < 2^-8 and a multiple of 2^-61.
+  const double r = std::fma(mantissa, row.inverse, -1.0);
+
+  // log1p(r) = r - r²/2 + r³/3 - r⁴/4 + r^5 (1/5 - r/6 + … + r^8/13) + O(r^14): the first four
+  // terms as pairs of doubles, the rest in plain double (2^-50 of r^5/5, below 2^-84 of r).
+  const double square = r * r, squareError = std::fma(r, r, -square);
+  const double cube = square * r, cubeError = std::fma(square, r, -cube) + squareError * r;
+  const double third = cube / 3, thirdError = (std::fma(-third, 3, cube) + cubeError) / 3;
+  const double fourth = square * square * 0.25;
+  const double fourthError =
+      (std::fma(square, square, -4 * fourth) + 2 * square * squareError) * 0.25;
+  double tail = 1.0 / 13;
+  for (int n = 12; n >= 5; --n) {
+    tail = tail * -r + 1.0 / n;
+  }
+  tail *= square * cube;
+
+  // ln x = e ln 2 + offset + log1p(r); e ln 2 and the offset are zero, or their sum is at least
+  // 2^-9 in magnitude, so the errors of their pairs (2^-106) stay below 2^-97 of ln x.
+  const double octaves = e * exact::kLn2.hi;
+  const exact::DoubleDouble withOffset = exact::TwoSum(octaves, row.hi);
+  const exact::DoubleDouble withR = exact::TwoSum(withOffset.hi, r);
+  const exact::DoubleDouble withSquare = exact::TwoSum(withR.hi, -0.5 * square);
+  const exact::DoubleDouble withCube = exact::TwoSum(withSquare.hi, third);
+  const double low = withOffset.lo + withR.lo + withSquare.lo + withCube.lo +
+                     (std::fma(e, exact::kLn2.hi, -octaves) + e * exact::kLn2.lo + row.lo) +
+                     (thirdError - 0.5 * squareError - fourthError) + (tail - fourth);
+  return exact::TwoSum(withCube.hi, low);
+}
+
 Extended DecimalLog(double p) {
-  static const RoundedConstant log10Of2(mpfr_log10);
-  return ScaledLog2(p, log10Of2);
+  static const ScaledLogarithm log10Of2(mpfr_log10);
+  return log10Of2(p);
 }
 
 Extended NaturalLog(double x) {
-  static const RoundedConstant lnOf2(mpfr_log);
-  return ScaledLog2(x, lnOf2);
+  static const ScaledLogarithm lnOf2(mpfr_log);
+  return lnOf2(x);
 }
 
 } // namespace analysis

@@ -5,9 +5,13 @@
 // rounded once to a 64-bit significand (nearest, ties to even). No processor instruction or
 // library routine with its own rounding is involved, so every machine gives the same bits.
 
+#include "analysis/exact_double.h"
 #include "analysis/extended.h"
 
 namespace analysis {
+
+// ln x for a finite x > 0 as an unevaluated sum of two doubles, within 2^-81 of its magnitude.
+exact::DoubleDouble NaturalLogPair(double x);
 
 // RN64(RN64(log10 2) × log2 p) for a finite p > 0.
 Extended DecimalLog(double p);

@@ -1,10 +1,13 @@
 #include "analysis/fft.h"
 
+#include "analysis/analysis_tables.h"
 #include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
+#include "analysis/extended.h"
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -18,9 +21,6 @@ std::array<double, kFrameLength> NegSinTable;
 
 namespace {
 
-// 2π/4096 rounded to the nearest float: 13176795 × 2^-33, a little above the exact step.
-constexpr float kAngleStep = 13176795 * 0x1p-33f;
-
 // The twiddles as the butterflies use them, rounded to float and laid out stage by stage: the
 // stage of half span H reads entries H … 2H - 1, entry H + k belonging to its k-th butterfly.
 alignas(32) std::array<float, kFrameLength> StageCos;
@@ -30,13 +30,13 @@ alignas(32) std::array<float, kFrameLength> StageNegSin;
 // and rounded to float, then A ± T likewise.
 void LiteralButterfly(float &ar, float &ai, float &br, float &bi, float c, float s) {
   ++Fallbacks().butterflies;
-  const long double wr = c, wi = s, xr = br, xi = bi, yr = ar, yi = ai;
-  const float tr = static_cast<float>(wr * xr - wi * xi);
-  const float ti = static_cast<float>(wr * xi + wi * xr);
-  ar = static_cast<float>(yr + tr);
-  ai = static_cast<float>(yi + ti);
-  br = static_cast<float>(yr - tr);
-  bi = static_cast<float>(yi - ti);
+  const Extended wr = c, wi = s, xr = br, xi = bi, yr = ar, yi = ai;
+  const Extended tr = (wr * xr - wi * xi).ToFloat();
+  const Extended ti = (wr * xi + wi * xr).ToFloat();
+  ar = (yr + tr).ToFloat();
+  ai = (yi + ti).ToFloat();
+  br = (yr - tr).ToFloat();
+  bi = (yi - ti).ToFloat();
 }
 
 // The products of two floats are exact in double, so T in double has one rounding; rounding it
@@ -357,12 +357,8 @@ void BuildBitReverseTable() {
 }
 
 void BuildTwiddleTables() {
-  for (int i = 0; i < kFrameLength; ++i) {
-    // i × step needs at most 36 bits, so the double product is exact.
-    const double angle = i * static_cast<double>(kAngleStep);
-    CosTable[i] = std::cos(angle);
-    NegSinTable[i] = -std::sin(angle);
-  }
+  std::copy(std::begin(tables::kCos), std::end(tables::kCos), CosTable.begin());
+  std::copy(std::begin(tables::kNegSin), std::end(tables::kNegSin), NegSinTable.begin());
   // Butterfly k of the stage with half span H uses table entry k × (2048 / H).
   for (int half = 1; half < kFrameLength; half *= 2) {
     for (int k = 0; k < half; ++k) {

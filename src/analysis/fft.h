@@ -11,7 +11,8 @@ namespace analysis {
 
 // BitReverse[i] is i with its 12 bits in reverse order.
 extern std::array<std::int32_t, kFrameLength> BitReverse;
-// CosTable[i] = cos(i * w) and NegSinTable[i] = -sin(i * w), w being 2π/4096 rounded to float.
+// CosTable[i] = cos(i * w) and NegSinTable[i] = -sin(i * w), w being 2π/4096 rounded to float:
+// the nearest doubles, but for nine entries one ulp off that the analysis has always used.
 extern std::array<double, kFrameLength> CosTable;
 extern std::array<double, kFrameLength> NegSinTable;
 

@@ -1,11 +1,11 @@
 #include "analysis/frame_scaling.h"
 
+#include "analysis/analysis_tables.h"
 #include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
+#include "analysis/extended.h"
 
 #include <array>
-#include <cmath>
-#include <numbers>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -15,16 +15,11 @@ namespace analysis {
 
 namespace {
 
-// The double nearest π, widened.
-constexpr long double kPi = std::numbers::pi;
-// 2 × 2^-12: both factors are powers of two, so applying them is exact.
-constexpr long double kTwo = 2;
-constexpr long double kInverseLength = 0x1p-12L;
-
 // sin(i × π × 2^-12) for every sample position, as the literal expression gives it (the angle
-// rounded to double, the sine taken at extended precision), and that weight rounded to double.
+// rounded to double, its sine to 64 bits: see analysis_tables.h), and that weight rounded to
+// double.
 struct Window {
-  std::array<long double, kFrameLength> weight;
+  std::array<Extended, kFrameLength> weight;
   alignas(32) std::array<double, kFrameLength> rounded;
 };
 
@@ -32,19 +27,20 @@ const Window &WindowTable() {
   static const Window table = [] {
     Window window;
     for (int i = 0; i < kFrameLength; ++i) {
-      const double angle = static_cast<double>(i * kPi * kInverseLength);
-      window.weight[i] = std::sin(static_cast<long double>(angle));
-      window.rounded[i] = static_cast<double>(window.weight[i]);
+      const tables::WindowWeight &weight = tables::kWindow[i];
+      window.weight[i] = Extended::FromParts(false, weight.significand, weight.exponent);
+      window.rounded[i] = window.weight[i].ToDouble();
     }
     return window;
   }();
   return table;
 }
 
-// Sample i scaled the literal way, at extended precision rounded once to float.
+// Sample i scaled the literal way, at extended precision rounded once to float: x × gain, then
+// the exact factor 2 × 2^-12.
 float LiteralSample(float x, double gain, const Window *window, int i) {
-  const long double scaled = static_cast<long double>(x) * gain * kTwo * kInverseLength;
-  return static_cast<float>(window ? window->weight[i] * scaled : scaled);
+  const Extended scaled = Extended(x) * gain * Extended::FromParts(false, 1, -11);
+  return (window ? window->weight[i] * scaled : scaled).ToFloat();
 }
 
 void PortableScale(TimeFrame &data, double gain, const Window *window) {

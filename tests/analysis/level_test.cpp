@@ -1,5 +1,7 @@
 #include "analysis/level.h"
 
+#include "analysis/extended.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -43,8 +45,8 @@ TEST(StrongerOfTest, ReturnsTheSmallerLevelAndTheSecondOnTies) {
 }
 
 TEST(LevelToAmplitudeTest, RecoversTheMagnitudeOfALinearLevel) {
-  // The reciprocal of the double 90.31, taken at extended precision.
-  EXPECT_EQ(1.0L / 90.31, 0.011072970878086590353L);
+  // The reciprocal of the double 90.31, taken at extended precision: 0.011072970878086590353.
+  EXPECT_EQ(Extended(1) / 90.31, Extended::FromParts(false, 0xb56b67f29ecc7d24u, -70));
 
   const double silent = LevelToAmplitude(BinLevel(0.0, 0.0, false));
   EXPECT_EQ(silent, 0.0);
