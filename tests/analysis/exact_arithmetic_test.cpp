@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -204,18 +205,68 @@ TEST_F(ExactArithmeticTest, RandomFramesMatchTheLiteralPass) {
   }
 }
 
-// Inputs built so that each rare case occurs, on every path: a butterfly of the fourth stage
+// Every output of 100 frames of each pattern, its parameter 41 apart, at every gain, with the
+// window on every other frame (8000 passes): one digest per pattern, the same on every path and
+// every machine.
+TEST_F(ExactArithmeticTest, PatternCorpusKeepsItsDigests) {
+  constexpr std::uint64_t kDigests[sources::kPatternCount] = {
+      0x40f2d561de89f425u, 0xa8245f491d6ae03bu, 0x6f68ac7467bfd266u, 0x9eb917f477edba48u,
+      0x1e8adb7485d03150u, 0x4f48e13a2fd003a2u, 0x6f499923ec38a3dcu, 0xbb8406cf09b52d30u};
+  for (bool portable : {false, true}) {
+    ForcePortablePath(portable);
+    sources::NoiseSeed = 1;
+    for (int pattern = 0; pattern < sources::kPatternCount; ++pattern) {
+      std::uint64_t digest = 0xcbf29ce484222325u;
+      std::int32_t param = 0;
+      for (int frame = 0; frame < 100; ++frame) {
+        TimeFrame source;
+        sources::MakePattern(pattern, source, param);
+        for (double gain : kGains) {
+          const std::uint64_t pass = FastPass(source, gain, frame % 2 == 1).Digest();
+          digest = Hash(&pass, 1, digest);
+        }
+        for (int step = 0; step < 41; ++step) { // parameters 0, 41, 82, … 4059
+          sources::StepPatternParam(param);
+        }
+      }
+      EXPECT_EQ(digest, kDigests[pattern])
+          << "pattern " << pattern << (portable ? ", portable path" : ", vector path") << std::hex
+          << ": 0x" << digest;
+    }
+  }
+  ForcePortablePath(false);
+}
+
+// Inputs built so that each rare case occurs, on every path; each must take the literal route
+// (its fall-back counter moves) and give the literal bits. Butterflies: one of the fourth stage
 // whose sum in double lands exactly on a float midpoint that the exact sum lies just off (the
-// double would round the other way), a sample that scales to within a few double ulps of a
-// float midpoint, and a power whose exact sum lies just below an odd double's upper midpoint
-// (rounded via 64 bits it reaches the midpoint and then the even neighbour). Each must take the
-// literal route and give the literal bits.
+// double would round the other way), and frames that overflow to infinity and then to NaN.
+// Samples: one that scales to within a few double ulps of a float midpoint (the portable path
+// scales exactly throughout and has no fall-back). Levels: a power whose exact sum lies just
+// below an odd double's upper midpoint (rounded via 64 bits it reaches the midpoint and then the
+// even neighbour), and bins of 4096 magnitudes in geometric steps, among them levels that lie
+// within 2^-61 of a double midpoint, with zero, subnormal, infinite and NaN bins.
 TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
-  TimeFrame impulses{};
-  impulses[BitReverse[8]] = 0x1.e3103ep+0f;
-  impulses[BitReverse[12]] = 0x1.0e4p-12f;
-  TimeFrame nearMidpoint;
-  nearMidpoint.fill(0x1.00a902p+0f);
+  enum class Step { Scale, Transform, Levels };
+  struct RareCase {
+    std::string name;
+    Step step;
+    std::uint64_t LiteralFallbacks::*counter;
+    TimeFrame frame{};
+    SpectrumFrame spectrum{};
+  };
+  std::vector<RareCase> cases = {
+      {"butterfly on an inexact float midpoint", Step::Transform, &LiteralFallbacks::butterflies},
+      {"butterflies through infinity and NaN", Step::Transform, &LiteralFallbacks::butterflies},
+      {"sample near a float midpoint", Step::Scale, &LiteralFallbacks::samples},
+      {"power just below a double midpoint", Step::Levels, &LiteralFallbacks::levels},
+      {"levels of 4096 magnitudes", Step::Levels, &LiteralFallbacks::levels}};
+  cases[0].frame[BitReverse[8]] = 0x1.e3103ep+0f;
+  cases[0].frame[BitReverse[12]] = 0x1.0e4p-12f;
+  for (int i = 0; i < kFrameLength; ++i) {
+    cases[1].frame[i] = i % 3 == 0 ? -3.0e38f : 3.0e38f;
+  }
+  cases[2].frame.fill(0x1.00a902p+0f);
   const float re = 1.0f;
   float im = static_cast<float>(std::sqrt(1.5 * 0x1p-52));
   while (static_cast<double>(im) * im >= 1.5 * 0x1p-52) {
@@ -223,31 +274,46 @@ TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
   }
   ASSERT_NE(static_cast<double>(re) * re + static_cast<double>(im) * im,
             (Extended(re) * re + Extended(im) * im).ToDouble());
-  SpectrumFrame tie{};
-  tie[0] = re;
-  tie[1] = im;
+  cases[3].spectrum[0] = re;
+  cases[3].spectrum[1] = im;
+  float magnitude = 0x1p-149f;
+  for (float &x : cases[4].spectrum) {
+    x = magnitude;
+    magnitude *= 1.0234f;
+  }
+  cases[4].spectrum[7] = 0;
+  cases[4].spectrum[8] = INFINITY;
+  cases[4].spectrum[9] = -NAN;
 
   for (bool portable : {false, true}) {
     ForcePortablePath(portable);
-    const LiteralFallbacks before = Fallbacks();
-    SpectrumFrame fast, expected;
-    ComputeFFT(impulses, fast);
-    literal::ComputeFFT(impulses, expected);
-    EXPECT_EQ(FirstDifference(fast.data(), expected.data(), 2 * kFrameLength), -1);
-    EXPECT_GT(Fallbacks().butterflies, before.butterflies);
-
-    TimeFrame scaled = nearMidpoint, literalScaled = nearMidpoint;
-    ScaleFrame(scaled, 0.1, true);
-    literal::ScaleFrame(literalScaled, 0.1, true);
-    EXPECT_EQ(FirstDifference(scaled.data(), literalScaled.data(), kFrameLength), -1);
-    // The portable path scales at extended precision throughout and needs no fall-back.
-    EXPECT_EQ(Fallbacks().samples > before.samples, UsesVectorPath());
-
-    double levels[4];
-    BinLevels(tie, 0, 4, true, levels);
-    const double expectedLevel = literal::BinLevel(re, im, true);
-    EXPECT_EQ(std::memcmp(&levels[0], &expectedLevel, sizeof expectedLevel), 0);
-    EXPECT_GT(Fallbacks().levels, before.levels);
+    for (const RareCase &rare : cases) {
+      const std::string what = rare.name + (portable ? ", portable path" : ", vector path");
+      const std::uint64_t before = Fallbacks().*rare.counter;
+      if (rare.step == Step::Transform) {
+        SpectrumFrame fast, expected;
+        ComputeFFT(rare.frame, fast);
+        literal::ComputeFFT(rare.frame, expected);
+        EXPECT_EQ(FirstDifference(fast.data(), expected.data(), 2 * kFrameLength), -1) << what;
+      } else if (rare.step == Step::Scale) {
+        TimeFrame fast = rare.frame, expected = rare.frame;
+        ScaleFrame(fast, 0.1, true);
+        literal::ScaleFrame(expected, 0.1, true);
+        EXPECT_EQ(FirstDifference(fast.data(), expected.data(), kFrameLength), -1) << what;
+      } else {
+        for (bool decibel : {true, false}) {
+          std::vector<double> fast(kFrameLength), expected(kFrameLength);
+          BinLevels(rare.spectrum, 0, kFrameLength, decibel, fast.data());
+          for (int k = 0; k < kFrameLength; ++k) {
+            expected[k] =
+                literal::BinLevel(rare.spectrum[2 * k], rare.spectrum[2 * k + 1], decibel);
+          }
+          EXPECT_EQ(FirstDifference(fast.data(), expected.data(), kFrameLength), -1) << what;
+        }
+      }
+      EXPECT_EQ(Fallbacks().*rare.counter > before, rare.step != Step::Scale || UsesVectorPath())
+          << what;
+    }
   }
   ForcePortablePath(false);
 }
