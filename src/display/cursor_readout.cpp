@@ -2,9 +2,11 @@
 
 #include <array>
 #include <cmath>
-#include <numbers>
+#include <limits>
 #include <string_view>
 
+#include "analysis/exact_log.h"
+#include "analysis/extended.h"
 #include "display/number_format.h"
 
 namespace display {
@@ -15,10 +17,9 @@ constexpr int kActiveLeft = 17;
 constexpr int kActiveRight = 273;
 constexpr int kActiveTop = 9;
 constexpr int kActiveBottom = 137;
-constexpr long double kColumnScale = 1.0L / 4096;
-constexpr long double kInverseA4 = 1.0L / 440;
+constexpr double kColumnScale = 1.0 / 4096;
 // 440 Hz is note 45; the half rounds the nearest note up before truncation.
-constexpr long double kNotePositionOffset = 45.5L;
+constexpr double kNotePositionOffset = 45.5;
 constexpr int kHighestOctaveNote = 95;
 constexpr std::size_t kFrequencyWidth = 6;
 
@@ -29,13 +30,21 @@ constexpr std::array<std::string_view, 12> kNoteNames = {
 } // namespace
 
 int NoteNumber(double frequency) {
+  using analysis::Extended;
   if (!(frequency > 0) || !std::isfinite(frequency)) {
     return -1;
   }
-  // The ratio and the scaled logarithm are each rounded to double, as stored intermediates.
-  const double ratio = static_cast<double>(frequency * kInverseA4);
-  const double semitones = static_cast<double>(12 * std::log(static_cast<long double>(ratio)));
-  return static_cast<int>(semitones / std::numbers::ln2_v<long double> + kNotePositionOffset);
+  // At extended precision, with 1/440 and ln 2 rounded to 64 bits; the ratio and the scaled
+  // logarithm are each rounded to double, as stored intermediates.
+  static const Extended inverseA4 = Extended(1.0) / Extended(440.0);
+  static const Extended ln2 = Extended::FromParts(false, 0xb17217f7d1cf79acu, -64);
+  const double ratio = (Extended(frequency) * inverseA4).ToDouble();
+  if (ratio == 0) {
+    // Below the double range: the logarithm is -inf, and the note the lowest there is.
+    return std::numeric_limits<int>::min();
+  }
+  const double semitones = (Extended(12.0) * analysis::NaturalLog(ratio)).ToDouble();
+  return static_cast<int>((Extended(semitones) / ln2 + Extended(kNotePositionOffset)).Truncate());
 }
 
 std::string NoteText(double frequency) {
@@ -56,9 +65,12 @@ std::optional<std::string> CursorReadout(int x, int y, double sampleRate, double
   if (x < kActiveLeft || x > kActiveRight || y < kActiveTop || y > kActiveBottom) {
     return std::nullopt;
   }
-  const double frequency =
-      static_cast<double>(sampleRate * kColumnScale * binsPerColumn * (x - kActiveLeft) +
-                          static_cast<long double>(viewOffset) / frameTime);
+  // At extended precision, rounded to double once.
+  using analysis::Extended;
+  const double frequency = (Extended(sampleRate) * Extended(kColumnScale) *
+                                Extended(binsPerColumn) * Extended(x - kActiveLeft) +
+                            Extended(viewOffset) / Extended(frameTime))
+                               .ToDouble();
 
   std::string text = FormatFixed(frequency, 1);
   if (text.size() < kFrequencyWidth) {
