@@ -1,8 +1,7 @@
 #include "analysis/exact_log.h"
 
 #include "analysis/analysis_tables.h"
-
-#include <mpfr.h>
+#include "analysis/mpfr_extended.h"
 
 #include <bit>
 #include <cmath>
@@ -13,19 +12,6 @@ namespace analysis {
 namespace {
 
 constexpr mpfr_prec_t kExtendedBits = 64;
-
-// A 64-bit value held by MPFR, exactly.
-Extended ToExtended(mpfr_srcptr value) {
-  if (mpfr_zero_p(value)) {
-    return Extended();
-  }
-  MPFR_DECL_INIT(significand, kExtendedBits);
-  const mpfr_exp_t exponent = mpfr_get_exp(value) - kExtendedBits;
-  mpfr_abs(significand, value, MPFR_RNDN);
-  mpfr_mul_2si(significand, significand, -exponent, MPFR_RNDN);
-  return Extended::FromParts(mpfr_signbit(value) != 0, mpfr_get_uj(significand, MPFR_RNDN),
-                             static_cast<int>(exponent));
-}
 
 // Sets result to RN64(factor × log2 x) if an evaluation with `bits` bits decides the rounding.
 // The logarithm and the product are each rounded by at most half an ulp, so the computed value
@@ -45,6 +31,7 @@ bool RoundLog(mpfr_ptr product, mpfr_srcptr argument, mpfr_srcptr factor, mpfr_p
 // the product is never a 64-bit midpoint, and more bits eventually decide its rounding; 128
 // almost always do, and need no heap memory.
 void ScaledLog2(double x, mpfr_srcptr factor, mpfr_ptr result) {
+  FreeMpfrCachesWhenThreadEnds();
   MPFR_DECL_INIT(argument, 53);
   mpfr_set_d(argument, x, MPFR_RNDN);
   MPFR_DECL_INIT(product, 128);
@@ -67,6 +54,7 @@ void ScaledLog2(double x, mpfr_srcptr factor, mpfr_ptr result) {
 class ScaledLogarithm {
 public:
   explicit ScaledLogarithm(int (*logarithm)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t)) {
+    FreeMpfrCachesWhenThreadEnds();
     mpfr_init2(factor_, kExtendedBits);
     mpfr_set_ui(factor_, 2, MPFR_RNDN);
     logarithm(factor_, factor_, MPFR_RNDN);

@@ -1,14 +1,13 @@
 #include "sources/test_patterns.h"
 
 #include "analysis/extended.h"
+#include "analysis/mpfr_extended.h"
 #include "sources/quarter_sine_table.h"
 
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-
-#include <mpfr.h>
 
 namespace sources {
 
@@ -38,20 +37,12 @@ thread_local std::uint64_t exactSines = 0;
 // sin(angle) rounded to 64 bits, correctly: MPFR rounds its sine correctly at any precision.
 Extended ExactSine(double angle) {
   ++exactSines;
+  analysis::FreeMpfrCachesWhenThreadEnds();
   MPFR_DECL_INIT(argument, 53);
   MPFR_DECL_INIT(sine, 64);
   mpfr_set_d(argument, angle, MPFR_RNDN);
   mpfr_sin(sine, argument, MPFR_RNDN);
-  if (mpfr_zero_p(sine)) {
-    return Extended(angle); // only sin ±0 is 0, with the sign of the angle
-  }
-  // sine = ±significand × 2^(exponent - 64) with a 64-bit significand.
-  const bool negative = mpfr_signbit(sine) != 0;
-  const mpfr_exp_t exponent = mpfr_get_exp(sine);
-  mpfr_abs(sine, sine, MPFR_RNDN);
-  mpfr_mul_2si(sine, sine, 64 - exponent, MPFR_RNDN);
-  return Extended::FromParts(negative, mpfr_get_uj(sine, MPFR_RNDN),
-                             static_cast<int>(exponent) - 64);
+  return analysis::ToExtended(sine);
 }
 
 // The pattern roundings of a sine held as a double that rounds like the exact one, or as the
