@@ -123,8 +123,8 @@ double Angle(int i, double step, std::int32_t k) {
 // routes of the patterns: rounded to 64 bits and then to float, or to 64 bits, to double and
 // then to float; that float must be normal. Every float midpoint M is a double, so no rounding
 // carries a value across M, but the 64- and 53-bit roundings may land on it; together they
-// move x by less than |s| × 2^-52 (the test can pass only with error below |s| × 2^-24), which
-// is therefore kept clear as well.
+// move x by less than |s| × 2^-52 (the test can pass only with error below |s| × 2^-24), and
+// so by less than |f| × 2^-51, which is therefore kept clear as well.
 bool RoundsSurely(double s, double error) {
   const float f = static_cast<float>(s);
   const double magnitude = std::fabs(static_cast<double>(f));
@@ -133,7 +133,7 @@ bool RoundsSurely(double s, double error) {
   }
   const bool powerOfTwo = (std::bit_cast<std::uint32_t>(f) & 0x7fffffu) == 0;
   const double halfGap = Ulp(magnitude) * 0x1p28 * (powerOfTwo ? 0.5 : 1.0);
-  return halfGap - std::fabs(s - f) > error + std::fabs(s) * 0x1p-52;
+  return halfGap - std::fabs(s - f) > error + magnitude * 0x1p-51;
 }
 
 // sin(angle) for any double angle: emits a double that rounds like the exact sine (see
