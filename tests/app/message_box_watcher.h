@@ -9,13 +9,15 @@
 #include <vector>
 
 // Answers every message box that appears while it lives, with the given button, and records
-// each box's caption and text.
+// each box's caption, text, button texts and width as shown.
 class MessageBoxWatcher {
 public:
   struct Seen {
     QString caption;
     QString text;
     bool hasParent;
+    QStringList buttons;
+    int width;
   };
 
   explicit MessageBoxWatcher(QMessageBox::StandardButton answer = QMessageBox::Ok)
@@ -35,7 +37,12 @@ private:
         continue;
       }
       box->setProperty("answered", true);
-      seen.push_back({box->windowTitle(), box->text(), box->parentWidget() != nullptr});
+      QStringList buttons;
+      for (const QAbstractButton *button : box->buttons()) {
+        buttons << button->text();
+      }
+      seen.push_back(
+          {box->windowTitle(), box->text(), box->parentWidget() != nullptr, buttons, box->width()});
       QAbstractButton *button = box->button(answer);
       if (button == nullptr) {
         button = box->buttons().value(0);
