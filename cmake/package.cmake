@@ -16,5 +16,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS pavucontrol)
+# The audio server's volume control (the multimedia settings command) and the toolkit's
+# translations, which show its dialogs and buttons in the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol, qt6-translations-l10n")
 include(CPack)

@@ -1,6 +1,8 @@
 #include "app/vireo_application.h"
 
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 
 #include <clocale>
@@ -13,9 +15,20 @@ VireoApplication::VireoApplication(int &argc, char **argv) : QApplication(argc, 
   // The application title. It is deliberately not set as the display name too: the window
   // system would then append it to every window's caption.
   setApplicationName(QStringLiteral("Vireo"));
+  // The window's controls sit at fixed positions drawn left to right, in every language.
+  setLayoutDirection(Qt::LeftToRight);
+  UseToolkitLanguage(QLocale::system());
   QFont font(QStringLiteral("IPAPGothic"));
   font.setPixelSize(12);
   setFont(font);
+}
+
+void VireoApplication::UseToolkitLanguage(const QLocale &locale) {
+  removeTranslator(&toolkitTranslation);
+  if (toolkitTranslation.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    installTranslator(&toolkitTranslation);
+  }
 }
 
 bool VireoApplication::notify(QObject *receiver, QEvent *event) {

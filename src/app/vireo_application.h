@@ -1,15 +1,24 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <functional>
 
-// The application object: title "Vireo", the Japanese UI font, numbers formatted in the "C"
-// locale whatever the user's locale, and the standard error display for any error that
-// escapes an event handler (the program carries on) or start-up (the program ends).
+class QLocale;
+
+// The application object: title "Vireo", the Japanese UI font, the toolkit's own dialogs and
+// buttons in the user's language, numbers formatted in the "C" locale whatever the user's
+// locale, and the standard error display for any error that escapes an event handler (the
+// program carries on) or start-up (the program ends).
 class VireoApplication : public QApplication {
 public:
   VireoApplication(int &argc, char **argv);
+
+  // Shows the toolkit's dialogs and standard buttons in the language of `locale` where the
+  // toolkit has a translation for it, otherwise in English. The program's own texts and the
+  // window's left-to-right layout stay as they are.
+  void UseToolkitLanguage(const QLocale &locale);
 
   bool notify(QObject *receiver, QEvent *event) override;
 
@@ -17,4 +26,7 @@ public:
   int Run(const std::function<int()> &body);
 
   static void ShowError(const char *text);
+
+private:
+  QTranslator toolkitTranslation;
 };

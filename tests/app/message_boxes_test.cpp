@@ -1,7 +1,8 @@
-// The application's message boxes are wide enough for their captions.
+// The application's message boxes: their width and the language of their buttons.
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 
 #include <functional>
 
@@ -42,6 +43,33 @@ TEST(MessageBoxes, WideEnoughForTheirCaptions) {
               QFontMetrics(QApplication::font()).horizontalAdvance(box.caption) + kTitleBarButtons)
         << box.caption.toStdString();
   }
+}
+
+// The close question's buttons in the language of the locale the test command runs this test
+// under (LANG), as the program finds it at start-up; the window's layout stays left to right.
+TEST(MessageBoxes, ToolkitButtonsInTheUserLanguage) {
+  const struct {
+    QLocale::Language language;
+    QStringList buttons;
+  } languages[] = {
+      {QLocale::C, {"&Yes", "&No"}},
+      {QLocale::English, {"&Yes", "&No"}},
+      {QLocale::Japanese, {QString::fromUtf8("はい(&Y)"), QString::fromUtf8("いいえ(&N)")}},
+      {QLocale::Hebrew, {QString::fromUtf8("&כן"), QString::fromUtf8("&לא")}},
+  };
+  const auto *expected = std::find_if(std::begin(languages), std::end(languages), [](auto &l) {
+    return l.language == QLocale::system().language();
+  });
+  if (expected == std::end(languages)) {
+    GTEST_SKIP() << "no expected texts for " << QLocale::system().name().toStdString();
+  }
+  MessageBoxWatcher watcher(QMessageBox::No);
+  EXPECT_FALSE(AskYesNo(nullptr, QString::fromUtf8("終了しますか"), "Vireo"));
+  ASSERT_EQ(watcher.Boxes().size(), 1u);
+  EXPECT_EQ(watcher.Boxes()[0].buttons, expected->buttons);
+  EXPECT_EQ(watcher.Boxes()[0].caption, "Vireo");
+  EXPECT_EQ(watcher.Boxes()[0].text, QString::fromUtf8("終了しますか"));
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
 }
 
 } // namespace
