@@ -15,6 +15,8 @@ VireoApplication::VireoApplication(int &argc, char **argv) : QApplication(argc, 
   // The application title. It is deliberately not set as the display name too: the window
   // system would then append it to every window's caption.
   setApplicationName(QStringLiteral("Vireo"));
+  // Ties the windows to the launcher entry of that name (the window's application id).
+  setDesktopFileName(QStringLiteral(VIREO_APP_ID));
   // The window's controls sit at fixed positions drawn left to right, in every language.
   setLayoutDirection(Qt::LeftToRight);
   UseToolkitLanguage(QLocale::system());

@@ -7,10 +7,10 @@
 
 class QLocale;
 
-// The application object: title "Vireo", the Japanese UI font, the toolkit's own dialogs and
-// buttons in the user's language, numbers formatted in the "C" locale whatever the user's
-// locale, and the standard error display for any error that escapes an event handler (the
-// program carries on) or start-up (the program ends).
+// The application object: title "Vireo", the desktop entry it belongs to, the Japanese UI
+// font, the toolkit's own dialogs and buttons in the user's language, numbers formatted in the
+// "C" locale whatever the user's locale, and the standard error display for any error that
+// escapes an event handler (the program carries on) or start-up (the program ends).
 class VireoApplication : public QApplication {
 public:
   VireoApplication(int &argc, char **argv);
