@@ -1,4 +1,6 @@
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,16 @@
 namespace {
 
 constexpr char16_t kEnter = 13;
+
+// The dialog's name box offers matching names in a completion list, a window of its own that
+// closing the dialog leaves open: it would stay on screen, follow the folder's new files and
+// hold the keyboard. Close it with the dialog, whether accepted or cancelled.
+void EndNameCompletion(const QFileDialog &dialog) {
+  const auto *nameBox = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+  if (QCompleter *completer = nameBox != nullptr ? nameBox->completer() : nullptr) {
+    completer->popup()->hide();
+  }
+}
 
 } // namespace
 
@@ -46,7 +58,9 @@ void TForm1::A1Click() {
   // The dialog itself accepts a name in a folder that does not exist: say so and ask again.
   for (;;) {
     OfferLastSaveName();
-    if (SaveDialog1->exec() != QDialog::Accepted) {
+    const int result = SaveDialog1->exec();
+    EndNameCompletion(*SaveDialog1);
+    if (result != QDialog::Accepted) {
       return;
     }
     const QString name = SaveDialog1->selectedFiles().value(0);

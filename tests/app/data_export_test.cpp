@@ -189,6 +189,31 @@ TEST_F(SaveCommandTest, CancelledDialogWritesNothing) {
   EXPECT_EQ(probe.StatusBar1()->text(), "");
 }
 
+TEST_F(SaveCommandTest, NoCompletionListOutlivesTheDialog) {
+  // The user types, through the window system, the start of a saved name and accepts while
+  // the dialog's completion list offers that name.
+  QFile(Path("abc.raw")).open(QIODevice::WriteOnly);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  bool listShown = false;
+  SaveThroughDialog([&](QFileDialog *dialog, int) {
+    dialog->setDirectory(dir.path());
+    for (const char key : {'a', 'b'}) {
+      QTest::keyClick(dialog->windowHandle(), key);
+    }
+    listShown = QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; });
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Return);
+  });
+  ASSERT_TRUE(listShown);
+  ASSERT_TRUE(QFile::exists(Path("ab.spc")));
+  for (const QWidget *widget : QApplication::topLevelWidgets()) {
+    EXPECT_FALSE(widget->isVisible() && widget->windowType() == Qt::Popup) << widget;
+  }
+  probe.Edit2()->setFocus();
+  QTest::keyClick(form.windowHandle(), 'x');
+  EXPECT_EQ(probe.Edit2()->text(), "Filenamex");
+}
+
 TEST_F(SaveCommandTest, DialogRefusesAMissingFolder) {
   MessageBoxWatcher watcher;
   int showings = 0;
