@@ -24,7 +24,7 @@ ensure_packages() {
 }
 
 build_packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libpulse-dev libsndfile1-dev
-  libmpfr-dev libgmp-dev
+  libmpfr-dev libgmp-dev help2man
   fonts-ipafont-gothic fonts-dejavu-core)
 
 # Configures and builds into the given directory with extra CMake arguments.
