@@ -3,13 +3,17 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vireo)
 set(CPACK_PACKAGE_VENDOR "Vireo developers")
+# No contact address exists: the field names the developers without one (the lintian
+# overrides installed with the package give the reason).
 set(CPACK_PACKAGE_CONTACT "Vireo developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audio spectrum analyser")
+# Lines of at most 80 characters, as the control file's description wants them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Vireo takes frames from the sound card, through the system's audio server, or from built-in\n\
-test signals, computes their FFT and draws a coloured bar spectrum with a level legend and a\n\
-frequency axis. The user interface is in Japanese. vireo-analyse runs the same analysis from\n\
-the command line on test signals and audio files.")
+  "Vireo takes frames from the sound card, through the system's audio server, or\n\
+from built-in test signals, computes their FFT and draws a coloured bar\n\
+spectrum with a level legend and a frequency axis. The user interface is in\n\
+Japanese. vireo-analyse runs the same analysis from the command line on test\n\
+signals and audio files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -19,4 +23,6 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-dejavu-core")
 # The audio server's volume control (the multimedia settings command) and the toolkit's
 # translations, which show its dialogs and buttons in the user's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol, qt6-translations-l10n")
+# The CD player that the "CD PLAYER" command starts.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS goobox)
 include(CPack)
