@@ -17,20 +17,17 @@ VireoApplication::VireoApplication(int &argc, char **argv) : QApplication(argc, 
   setApplicationName(QStringLiteral("Vireo"));
   // Ties the windows to the launcher entry of that name (the window's application id).
   setDesktopFileName(QStringLiteral(VIREO_APP_ID));
-  // The window's controls sit at fixed positions drawn left to right, in every language.
+  // The toolkit's own dialogs and standard buttons in the user's language where it has a
+  // translation, otherwise in English; the program's own texts stay as they are. The window's
+  // controls sit at fixed positions drawn left to right, in every language.
   setLayoutDirection(Qt::LeftToRight);
-  UseToolkitLanguage(QLocale::system());
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPixelSize(12);
-  setFont(font);
-}
-
-void VireoApplication::UseToolkitLanguage(const QLocale &locale) {
-  removeTranslator(&toolkitTranslation);
-  if (toolkitTranslation.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+  if (toolkitTranslation.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
                               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     installTranslator(&toolkitTranslation);
   }
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPixelSize(12);
+  setFont(font);
 }
 
 bool VireoApplication::notify(QObject *receiver, QEvent *event) {

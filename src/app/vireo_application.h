@@ -5,8 +5,6 @@
 
 #include <functional>
 
-class QLocale;
-
 // The application object: title "Vireo", the desktop entry it belongs to, the Japanese UI
 // font, the toolkit's own dialogs and buttons in the user's language, numbers formatted in the
 // "C" locale whatever the user's locale, and the standard error display for any error that
@@ -14,11 +12,6 @@ class QLocale;
 class VireoApplication : public QApplication {
 public:
   VireoApplication(int &argc, char **argv);
-
-  // Shows the toolkit's dialogs and standard buttons in the language of `locale` where the
-  // toolkit has a translation for it, otherwise in English. The program's own texts and the
-  // window's left-to-right layout stay as they are.
-  void UseToolkitLanguage(const QLocale &locale);
 
   bool notify(QObject *receiver, QEvent *event) override;
 
@@ -28,5 +21,6 @@ public:
   static void ShowError(const char *text);
 
 private:
+  // The toolkit's texts (its dialogs and standard buttons) in the user's language.
   QTranslator toolkitTranslation;
 };
