@@ -341,6 +341,7 @@ void Run::Work() {
     }
     progress_->FileDone();
   }
+  Measurement::ReleaseThreadCaches();
 }
 
 void Run::Stop(int signal) {
