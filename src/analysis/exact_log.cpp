@@ -158,9 +158,4 @@ Extended NaturalLog(double x) {
   return lnOf2(x);
 }
 
-void ReleaseThreadCaches() {
-  // MPFR keeps constants such as log 2 per thread; they are lost when a thread ends.
-  mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE);
-}
-
 } // namespace analysis

@@ -19,8 +19,4 @@ Extended DecimalLog(double p);
 // RN64(RN64(ln 2) × log2 x) for a finite x > 0.
 Extended NaturalLog(double x);
 
-// Frees what the exact routes keep for the calling thread. A thread that ran frame passes
-// calls it before it ends; the program's main thread need not.
-void ReleaseThreadCaches();
-
 } // namespace analysis

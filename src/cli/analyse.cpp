@@ -341,7 +341,6 @@ void Run::Work() {
     }
     progress_->FileDone();
   }
-  Measurement::ReleaseThreadCaches();
 }
 
 void Run::Stop(int signal) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 
-#include "analysis/exact_log.h"
 #include "analysis/fft.h"
 #include "analysis/level.h"
 #include "core/data_export.h"
@@ -18,10 +17,6 @@ namespace cli {
 void Measurement::PrepareTables() {
   analysis::BuildBitReverseTable();
   analysis::BuildTwiddleTables();
-}
-
-void Measurement::ReleaseThreadCaches() {
-  analysis::ReleaseThreadCaches();
 }
 
 Measurement::Measurement(const Options &options, double sampleRate, bool picture)

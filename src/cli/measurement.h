@@ -20,8 +20,6 @@ class Measurement {
 public:
   // Builds the transform's tables; once, before any measurement runs.
   static void PrepareTables();
-  // Frees what the frame arithmetic keeps for the calling thread, before the thread ends.
-  static void ReleaseThreadCaches();
 
   // A run started with the settings of `options` on a source of `sampleRate` Hz; with
   // `picture` it draws the window's picture, as a window started and then set up would.
