@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -109,6 +110,18 @@ TEST_F(SaveCommandTest, QuickSaveWritesTheStartUpFrame) {
   EXPECT_EQ(ReadFile(Path("Filename2.raw")), ReadFile(Path("Filename1.raw")));
   const auto amplitudes = Lines(ReadFile(Path("Filename2.spc")));
   EXPECT_EQ(amplitudes[96], "1033.593750\t1.000000");
+
+  // Every byte of the three files, the same on every machine: FNV-1a digests.
+  const auto digest = [](const std::string &text) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (const unsigned char c : text) {
+      h = (h ^ c) * 0x100000001b3u;
+    }
+    return h;
+  };
+  EXPECT_EQ(digest(ReadFile(Path("Filename1.raw"))), 0xc91b2c8cf80beba2u);
+  EXPECT_EQ(digest(ReadFile(Path("Filename1.spc"))), 0x9720a2963e94ab76u);
+  EXPECT_EQ(digest(ReadFile(Path("Filename2.spc"))), 0xcd7cfe55aa403ce3u);
 }
 
 TEST_F(SaveCommandTest, ZeroPowerBins) {
