@@ -1,11 +1,17 @@
 #include "analysis/level.h"
 
+#include "analysis/exact_log.h"
 #include "analysis/extended.h"
+#include "literal_analysis.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
 
 namespace analysis {
 namespace {
@@ -59,6 +65,38 @@ TEST(LevelToAmplitudeTest, RecoversTheMagnitudeOfALinearLevel) {
   }
   EXPECT_NEAR(LevelToAmplitude(0.0), 0.1, 1e-17);
   EXPECT_NEAR(LevelToAmplitude(-812.79), 1.0, 1e-15);
+}
+
+// DecimalLog and NaturalLog against MPFR: random doubles of every magnitude (subnormal ones
+// included), arguments just off 1, where the logarithm is tiny, and every power of two.
+TEST(ExactLogTest, LogarithmsAreTheCorrectlyRoundedProducts) {
+  literal::Real log10Of2(2.0), lnOf2(2.0);
+  mpfr_log10(*log10Of2, *log10Of2, MPFR_RNDN);
+  mpfr_log(*lnOf2, *lnOf2, MPFR_RNDN);
+  std::mt19937_64 engine(15);
+  std::vector<double> arguments;
+  for (int i = 0; i < 20000; ++i) {
+    const double x = std::bit_cast<double>(engine() >> 1);
+    arguments.push_back(std::isfinite(x) && x > 0 ? x : 1.5);
+    arguments.push_back(1 +
+                        static_cast<double>(static_cast<std::int64_t>(engine() >> 20)) * 0x1p-60);
+  }
+  for (int e = -1074; e < 1024; ++e) {
+    arguments.push_back(std::ldexp(1.0, e));
+  }
+  for (const double x : arguments) {
+    for (const bool decimal : {true, false}) {
+      literal::Real expected;
+      literal::ScaledLog2(*expected, decimal ? *log10Of2 : *lnOf2, x);
+      const Extended got = decimal ? DecimalLog(x) : NaturalLog(x);
+      // Compared as the two doubles that hold a 64-bit value exactly.
+      const double high = got.ToDouble();
+      literal::Real value(high);
+      mpfr_add_d(*value, *value, (got - high).ToDouble(), MPFR_RNDN);
+      ASSERT_EQ(mpfr_cmp(*value, *expected), 0)
+          << std::hexfloat << x << (decimal ? " log10" : " ln");
+    }
+  }
 }
 
 } // namespace
