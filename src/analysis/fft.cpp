@@ -57,6 +57,12 @@ void ScalarButterfly(float &ar, float &ai, float &br, float &bi, float c, float 
   }
   const float tr = static_cast<float>(static_cast<double>(c) * br - static_cast<double>(s) * bi);
   const float ti = static_cast<float>(static_cast<double>(c) * bi + static_cast<double>(s) * br);
+  if (std::isinf(tr) || std::isinf(ti)) {
+    // A ± T may be ∞ - ∞, whose NaN the processor chooses (negative on x86-64, positive on
+    // arm64); the literal route gives x86-64's on every processor.
+    LiteralButterfly(ar, ai, br, bi, c, s);
+    return;
+  }
   const float yr = ar, yi = ai;
   ar = yr + tr;
   ai = yi + ti;
