@@ -214,6 +214,9 @@ TEST_F(ExactArithmeticTest, PatternCorpusKeepsItsDigests) {
       0x7f00e8fea3f79040u, 0xc99db2cc572742e5u, 0x1a050650a508579cu, 0x7a5b342a5f4b016au};
   for (bool portable : {false, true}) {
     ForcePortablePath(portable);
+    if (!portable && !UsesVectorPath()) {
+      continue; // no vector path here: the portable round below runs the same code
+    }
     sources::NoiseSeed = 1;
     for (int pattern = 0; pattern < sources::kPatternCount; ++pattern) {
       std::uint64_t digest = 0xcbf29ce484222325u;
