@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -211,6 +212,11 @@ TEST_F(SaveCommandTest, NoCompletionListOutlivesTheDialog) {
   bool listShown = false;
   SaveThroughDialog([&](QFileDialog *dialog, int) {
     dialog->setDirectory(dir.path());
+    // The list can only offer names once the dialog's file model has read the folder, which
+    // it does on its own thread: a busy machine may take a while.
+    const auto *model = dialog->findChild<QFileSystemModel *>();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return model->rowCount(model->index(dir.path())) > 0; }, 30000));
     for (const char key : {'a', 'b'}) {
       QTest::keyClick(dialog->windowHandle(), key);
     }
