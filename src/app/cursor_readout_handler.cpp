@@ -3,8 +3,9 @@
 
 void TForm1::Image1MouseMove(int x, int y) {
   // Outside the plot area the status bar keeps its last text.
-  if (const auto text =
-          display::CursorReadout(x, y, SampleRate, FrameTime, ViewOffset, BinsPerColumn())) {
+  const core::View &view = Run->view;
+  if (const auto text = display::CursorReadout(x, y, Run->sampleRate, view.frameTime,
+                                               view.viewOffset, view.binsPerColumn)) {
     SetStatusText(QString::fromStdString(*text));
   }
 }

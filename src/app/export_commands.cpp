@@ -32,9 +32,8 @@ void EndNameCompletion(const QFileDialog &dialog) {
 
 void TForm1::SaveData(const QString &path) {
   // Both texts come from the same frame, whatever a message box in between lets happen.
-  const std::string raw = FormatRawData(*TimeData);
-  const std::string spectrum =
-      FormatSpectrumData(*SpectrumData, SampleRate, CheckBox1->isChecked());
+  const std::string raw = Run->RawText();
+  const std::string spectrum = Run->SpectrumText();
   // A file counts as written only when every byte reached it and it closed cleanly.
   const auto writeFile = [this](const QString &name, const std::string &text) {
     if (WriteExportFile(QFile::encodeName(name).toStdString(), text)) {
@@ -106,8 +105,8 @@ void TForm1::Edit2KeyPress(char16_t &key) {
   }
   key = 0;
   PrepareAppDir();
-  const QString path = AppDir + Edit2->text() + QString::number(QuickSaveNumber);
-  ++QuickSaveNumber;
+  const QString path = AppDir + Edit2->text() + QString::number(Run->quickSaveNumber);
+  ++Run->quickSaveNumber;
   SaveData(path);
 }
 

@@ -13,7 +13,6 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 
-#include "analysis/fft.h"
 #include "app/app_dir.h"
 #include "app/app_icon.h"
 #include "app/edit_box.h"
@@ -53,13 +52,9 @@ TForm1::TForm1() {
   SetTabOrder();
 
   AppDir.clear();
-  TimeData = std::make_unique<analysis::TimeFrame>();
-  SpectrumData = std::make_unique<analysis::SpectrumFrame>();
-  ViewOffset = 0;
+  Run = std::make_unique<core::Measurement>();
   Running = false;
   Busy = false;
-  analysis::BuildBitReverseTable();
-  analysis::BuildTwiddleTables();
 
   FormCreate();
   // The window opens with the focus on the first control of the tab order.
@@ -208,22 +203,17 @@ void TForm1::FormCreate() {
       QCoreApplication::applicationDirPath(), QStringLiteral(VIREO_INSTALL_BINDIR),
       QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QDir::homePath());
   AppDirPending = !QFileInfo(AppDir).isDir();
-  QuickSaveNumber = 1;
   SaveDialog1->setDirectory(AppDir);
   FixedWidth = 528;
   FixedHeight = 430;
   FormResize();
   move(0, 0);
-  SampleRate = core::kDefaultSampleRate;
-  UpdateFrameTime();
+  // The measurement starts with the default rate, gain and save number.
   ShowSampleRate();
-  Screen = std::make_unique<display::Canvas>(display::kScreenWidth, display::kScreenHeight);
   ComboBox2->setCurrentIndex(3);
-  Gain = 1.0;
   ScrollBar1->SetLargeChange(ScrollBar1->PageSize() / 8);
-  Palette = display::BuildPalette();
-  DrawLevelScale();
-  DrawFrequencyAxis();
+  Run->OpenPicture();
+  CopyWholeSurface();
   CreateWaveBuffers();
   RadioGroup1->SetItems({"NI-DAQ", "Wave audio input", QStringLiteral("テストパターン")});
   RadioGroup1->SetItemIndex(2);
@@ -241,10 +231,6 @@ void TForm1::FormResize() {
 void TForm1::resizeEvent(QResizeEvent *event) {
   QMainWindow::resizeEvent(event);
   FormResize();
-}
-
-void TForm1::UpdateFrameTime() {
-  FrameTime = core::FrameTimeOf(SampleRate);
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {
@@ -275,9 +261,7 @@ void TForm1::FormDestroy() {
   Image1->OnMouseMove = nullptr;
   CloseWaveInput();
   FreeWaveBuffers();
-  TimeData.reset();
-  SpectrumData.reset();
-  Screen.reset();
+  Run.reset();
 }
 
 void TForm1::SetStatusText(const QString &text) {

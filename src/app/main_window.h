@@ -8,10 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "analysis/frame.h"
-#include "core/frame_pass.h"
-#include "display/canvas.h"
-#include "display/palette.h"
+#include "core/measurement.h"
 #include "sources/wave_in.h"
 
 class EditBox;
@@ -28,9 +25,9 @@ class ScrollBar;
 class TForm2;
 class TWaveInThread;
 
-// The main window: owns all run-time state (frame, spectrum, picture, settings, run flags)
-// and carries the operations of the analyser. Each operation reads the window's state and
-// hands it to the analysis, source and display functions.
+// The main window: owns the measurement, the run flags and the wave input, and carries the
+// operations of the analyser. Each handler reads its controls into the measurement and calls
+// the measurement's steps.
 class TForm1 : public QMainWindow {
 public:
   TForm1();
@@ -57,7 +54,6 @@ private:
   void FormResize();
   void FormCloseQuery(bool &canClose);
   void FormDestroy();
-  void UpdateFrameTime();
 
   // Measurement control.
   void Button1Click();
@@ -76,14 +72,12 @@ private:
   void NIDAQN1Click();
   void Exit1Click();
   void ShowSampleRate();
-  int BinsPerColumn() const;
 
   // One frame.
   void AcquireFrame();
   void ProcessFrame();
 
-  // Drawing into Screen and copying to Image1.
-  core::View CurrentView() const;
+  // Drawing into the measurement's picture and copying to Image1.
   void DrawRunStart();
   void DrawSpectrum();
   void DrawLevelScale();
@@ -159,23 +153,14 @@ private:
   QAction *About1 = nullptr;
 
   // Run-time state.
-  double SampleRate = 0;
-  double FrameTime = 0;
-  display::Palette Palette{};
-  std::int32_t PatternParam = 0;
-  std::int32_t ViewOffset = 0;
+  std::unique_ptr<core::Measurement> Run;
   bool Running = false;
   bool Busy = false;
-  std::unique_ptr<display::Canvas> Screen;
   int FixedWidth = 0;
   int FixedHeight = 0;
   QString AppDir;
   // True while AppDir is a folder still to be made by the first save.
   bool AppDirPending = false;
-  std::int32_t QuickSaveNumber = 0;
-  double Gain = 0;
-  std::unique_ptr<analysis::TimeFrame> TimeData;
-  std::unique_ptr<analysis::SpectrumFrame> SpectrumData;
   sources::WaveFormat WaveFormat{};
   std::unique_ptr<sources::WaveIn> WaveIn;
   std::array<std::unique_ptr<sources::WaveHeader>, 2> WaveHeaders;

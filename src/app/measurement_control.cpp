@@ -13,7 +13,7 @@
 #include "app/scroll_bar.h"
 #include "core/sample_rate_text.h"
 #include "core/settings.h"
-#include "sources/test_patterns.h"
+#include "display/layout.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ void TForm1::Button1Click() {
   Busy = false;
   Button2->setText(kContinuousCaption);
   Image1->repaint();
-  sources::StepPatternParam(PatternParam);
+  Run->StepPatternParam();
 }
 
 void TForm1::Button2Click() {
@@ -81,7 +81,7 @@ void TForm1::Button2Click() {
     ProcessFrame();
     Busy = false;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    sources::StepPatternParam(PatternParam);
+    Run->StepPatternParam();
   }
   Button2->setText(kContinuousCaption);
   Running = false;
@@ -102,14 +102,14 @@ void TForm1::RadioGroup1Click() {
   default:
     break;
   }
-  PatternParam = core::kInitialPatternParam;
+  Run->patternParam = core::kInitialPatternParam;
 }
 
 void TForm1::ComboBox1Change() {
   if (RadioGroup1->ItemIndex() == 1) {
     OpenWaveInput();
   }
-  PatternParam = core::kInitialPatternParam;
+  Run->patternParam = core::kInitialPatternParam;
   DrawFrequencyAxis();
 }
 
@@ -118,7 +118,7 @@ void TForm1::Edit1KeyPress(char16_t &key) {
     return;
   }
   if (const std::optional<double> rate = ParseSampleRate(Edit1->text())) {
-    SampleRate = *rate;
+    Run->sampleRate = *rate;
   } else {
     ShowOwnerlessMessage(QStringLiteral("無効な数値が入力されました"),
                          QStringLiteral("Input error"));
@@ -128,7 +128,7 @@ void TForm1::Edit1KeyPress(char16_t &key) {
     OpenWaveInput();
   }
   key = 0;
-  UpdateFrameTime();
+  Run->UpdateFrameTime();
   DrawFrequencyAxis();
 }
 
@@ -138,19 +138,20 @@ void TForm1::Edit1Exit() {
 }
 
 void TForm1::ShowSampleRate() {
-  Edit1->setText(FormatSampleRate(SampleRate));
+  Edit1->setText(FormatSampleRate(Run->sampleRate));
 }
 
 void TForm1::ComboBox2Change() {
   const int index = ComboBox2->currentIndex();
   if (index >= 0 && index < static_cast<int>(std::size(core::kGains))) {
-    Gain = core::kGains[index];
+    Run->gain = core::kGains[index];
   }
 }
 
 void TForm1::RadioGroup2Click() {
   const int index = RadioGroup2->ItemIndex();
   if (index >= 0 && index < static_cast<int>(std::size(core::kPageSizes))) {
+    Run->view.binsPerColumn = core::kPageSizes[index] / display::kPlotColumns;
     ScrollBar1->SetPageSize(core::kPageSizes[index]);
   }
   ScrollBar1->SetLargeChange(ScrollBar1->Maximum() / 8);
@@ -159,9 +160,9 @@ void TForm1::RadioGroup2Click() {
 }
 
 void TForm1::ScrollBar1Change() {
-  ViewOffset = ScrollBar1->value();
-  if (const int clamped = core::ClampViewOffset(ViewOffset, ScrollBar1->PageSize());
-      clamped != ViewOffset) {
+  Run->view.viewOffset = ScrollBar1->value();
+  if (const int clamped = core::ClampViewOffset(Run->view.viewOffset, ScrollBar1->PageSize());
+      clamped != Run->view.viewOffset) {
     ScrollBar1->setValue(clamped);
   }
   DrawFrequencyAxis();
@@ -169,21 +170,9 @@ void TForm1::ScrollBar1Change() {
 }
 
 void TForm1::CheckBox1Click() {
+  Run->view.decibel = CheckBox1->isChecked();
   DrawLevelScale();
   DrawSpectrum();
-}
-
-int TForm1::BinsPerColumn() const {
-  switch (RadioGroup2->ItemIndex()) {
-  case 1:
-    return 2;
-  case 2:
-    return 4;
-  case 3:
-    return 8;
-  default:
-    return 1;
-  }
 }
 
 void TForm1::I1Click() {

@@ -42,9 +42,9 @@ void TForm1::OpenWaveInput() {
   }
   const int entry = ComboBox1->currentIndex();
   if (entry >= 0 && entry < static_cast<int>(std::size(kEntryRates))) {
-    SampleRate = kEntryRates[entry];
+    Run->sampleRate = kEntryRates[entry];
   }
-  WaveFormat = sources::MonoPcm16(SampleRate);
+  WaveFormat = sources::MonoPcm16(Run->sampleRate);
   if (WaveIn) {
     WaveIn->Reset();
   }
@@ -63,7 +63,7 @@ void TForm1::OpenWaveInput() {
     WaveIn->Start();
   }
   ShowSampleRate();
-  UpdateFrameTime();
+  Run->UpdateFrameTime();
 }
 
 void TForm1::CloseWaveInput() {
@@ -82,7 +82,7 @@ void TForm1::CloseWaveInput() {
 }
 
 void TForm1::CopyWaveFrame() {
-  sources::ReadWaveFrame(*WaveHeaders[CurrentBuffer], *TimeData);
+  sources::ReadWaveFrame(*WaveHeaders[CurrentBuffer], Run->timeData);
 }
 
 void TForm1::CheckWaveError(sources::WaveResult code) {

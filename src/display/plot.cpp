@@ -88,20 +88,33 @@ void ColumnLevels(const analysis::SpectrumFrame &spectrum, int first, int column
   }
 }
 
-void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::SpectrumFrame &spectrum,
-                  int viewOffset, int binsPerColumn, bool decibel) {
-  canvas.SetBrushColor(kPlotGrey);
-  canvas.FillRect(kPlotAreaRect);
-
+ColumnHeights SpectrumHeights(const analysis::SpectrumFrame &spectrum, int viewOffset,
+                              int binsPerColumn, bool decibel) {
   const int z = static_cast<int>(
       std::bit_floor(static_cast<unsigned>(std::clamp(binsPerColumn, 1, kMaxBinsPerColumn))));
   const int first = std::clamp(viewOffset, 0, analysis::kFrameLength - kPlotColumns * z);
 
   std::array<double, kPlotColumns * kMaxBinsPerColumn> levels;
   ColumnLevels(spectrum, first, kPlotColumns, z, decibel, levels.data());
+  ColumnHeights heights;
   for (int c = 0; c < kPlotColumns; ++c) {
-    DrawSpectrumColumn(canvas, palette, kPlotLeft + c, ColumnHeight(levels[c]));
+    heights[c] = ColumnHeight(levels[c]);
   }
+  return heights;
+}
+
+void DrawSpectrumColumns(Canvas &canvas, const Palette &palette, const ColumnHeights &heights) {
+  canvas.SetBrushColor(kPlotGrey);
+  canvas.FillRect(kPlotAreaRect);
+  for (int c = 0; c < kPlotColumns; ++c) {
+    DrawSpectrumColumn(canvas, palette, kPlotLeft + c, heights[c]);
+  }
+}
+
+void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::SpectrumFrame &spectrum,
+                  int viewOffset, int binsPerColumn, bool decibel) {
+  DrawSpectrumColumns(canvas, palette,
+                      SpectrumHeights(spectrum, viewOffset, binsPerColumn, decibel));
 }
 
 } // namespace display

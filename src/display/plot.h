@@ -1,8 +1,11 @@
 // The plot frame with its title and banner, and the spectrum bars inside it.
 #pragma once
 
+#include <array>
+
 #include "analysis/frame.h"
 #include "display/canvas.h"
+#include "display/layout.h"
 #include "display/palette.h"
 
 namespace display {
@@ -31,11 +34,18 @@ void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h);
 void ColumnLevels(const analysis::SpectrumFrame &spectrum, int first, int columns,
                   int binsPerColumn, bool decibel, double *levels);
 
-// Fills the plot area grey (the brush stays grey) and draws 256 bars from the bins
-// viewOffset ... viewOffset + 256 * binsPerColumn - 1; each bar shows the strongest of its
-// binsPerColumn bins. binsPerColumn is 1, 2, 4 or 8 (other values are brought to the nearest
-// of these below, at least 1); viewOffset is held within the spectrum, so no bin past 4095
-// is read.
+// The bar heights of the 256 plot columns for the bins viewOffset ... viewOffset + 256 *
+// binsPerColumn - 1: each column's ColumnHeight of the strongest of its binsPerColumn bins.
+// binsPerColumn is 1, 2, 4 or 8 (other values are brought to the nearest of these below, at
+// least 1); viewOffset is held within the spectrum, so no bin past 4095 is read.
+using ColumnHeights = std::array<int, kPlotColumns>;
+ColumnHeights SpectrumHeights(const analysis::SpectrumFrame &spectrum, int viewOffset,
+                              int binsPerColumn, bool decibel);
+
+// Fills the plot area grey (the brush stays grey) and draws the bar of each column.
+void DrawSpectrumColumns(Canvas &canvas, const Palette &palette, const ColumnHeights &heights);
+
+// The spectrum plot: the bars of SpectrumHeights drawn by DrawSpectrumColumns.
 void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::SpectrumFrame &spectrum,
                   int viewOffset, int binsPerColumn, bool decibel);
 

@@ -56,20 +56,20 @@ public:
   }
 
   // State.
-  double &SampleRate() { return f.SampleRate; }
-  double &FrameTime() { return f.FrameTime; }
-  const display::Palette &Palette() { return f.Palette; }
-  std::int32_t &PatternParam() { return f.PatternParam; }
-  std::int32_t &ViewOffset() { return f.ViewOffset; }
+  double &SampleRate() { return f.Run->sampleRate; }
+  double &FrameTime() { return f.Run->view.frameTime; }
+  const display::Palette &Palette() { return f.Run->Palette(); }
+  std::int32_t &PatternParam() { return f.Run->patternParam; }
+  std::int32_t &ViewOffset() { return f.Run->view.viewOffset; }
   bool &Running() { return f.Running; }
   bool &Busy() { return f.Busy; }
-  display::Canvas &Screen() { return *f.Screen; }
+  const display::Canvas &Screen() { return f.Run->Picture(); }
   QString &AppDir() { return f.AppDir; }
   bool &AppDirPending() { return f.AppDirPending; }
-  std::int32_t &QuickSaveNumber() { return f.QuickSaveNumber; }
-  double &Gain() { return f.Gain; }
-  analysis::TimeFrame &TimeData() { return *f.TimeData; }
-  analysis::SpectrumFrame &SpectrumData() { return *f.SpectrumData; }
+  std::int32_t &QuickSaveNumber() { return f.Run->quickSaveNumber; }
+  double &Gain() { return f.Run->gain; }
+  analysis::TimeFrame &TimeData() { return f.Run->timeData; }
+  analysis::SpectrumFrame &SpectrumData() { return f.Run->spectrumData; }
 
   // Wave input.
   const sources::WaveFormat &WaveFormat() { return f.WaveFormat; }
