@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 
+#include "analysis/frame_scaling.h"
 #include "app/app_dir.h"
 #include "app/app_icon.h"
 #include "app/edit_box.h"
@@ -31,8 +32,6 @@ namespace {
 constexpr int kFrameExtraWidth = 8;
 constexpr int kFrameExtraHeight = 46;
 constexpr int kStatusBarHeight = 19;
-
-const QStringList kGainItems = {"0.1", "0.2", "0.5", "1.0", "2", "5", "10", "20", "50", "100"};
 
 QLabel *MakeLabel(const QString &text, QWidget *parent, int left, int top, int width, int height) {
   auto *label = new QLabel(text, parent);
@@ -98,8 +97,10 @@ void TForm1::CreateControls() {
 
   ComboBox2 = new QComboBox(client);
   ComboBox2->setGeometry(448, 224, 65, 20);
-  ComboBox2->addItems(kGainItems);
-  ComboBox2->setCurrentIndex(3);
+  for (const analysis::GainEntry &gain : analysis::kGains) {
+    ComboBox2->addItem(gain.text);
+  }
+  ComboBox2->setCurrentIndex(analysis::kDefaultGainIndex);
   connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(); });
   Label9 = MakeLabel(QStringLiteral("計算ゲイン(&G)"), client, 360, 228, 72, 12);
   Label9->setBuddy(ComboBox2);
@@ -107,7 +108,7 @@ void TForm1::CreateControls() {
   ScrollBar1 = new ScrollBar(client);
   ScrollBar1->setGeometry(16, 248, 288, 16);
   ScrollBar1->setFocusPolicy(Qt::StrongFocus);
-  ScrollBar1->SetMaximum(2048);
+  ScrollBar1->SetMaximum(core::kScrollMaximum);
   ScrollBar1->SetPageSize(512);
   ScrollBar1->setSingleStep(1);
   ScrollBar1->SetLargeChange(64);
@@ -210,7 +211,7 @@ void TForm1::FormCreate() {
   move(0, 0);
   // The measurement starts with the default rate, gain and save number.
   ShowSampleRate();
-  ComboBox2->setCurrentIndex(3);
+  ComboBox2->setCurrentIndex(analysis::kDefaultGainIndex);
   ScrollBar1->SetLargeChange(ScrollBar1->PageSize() / 8);
   Run->OpenPicture();
   CopyWholeSurface();

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "analysis/frame_scaling.h"
 #include "app/edit_box.h"
 #include "app/image_control.h"
 #include "app/main_window.h"
@@ -14,6 +15,7 @@
 #include "core/sample_rate_text.h"
 #include "core/settings.h"
 #include "display/layout.h"
+#include "sources/test_patterns.h"
 
 namespace {
 
@@ -30,17 +32,21 @@ QStringList ChannelItems() {
   return items;
 }
 
-const QStringList kRateItems = {"44.1kHz-16bit", "22.05kHz-16bit", "11.025kHz-16bit",
-                                QStringLiteral("任意周波数-16bit")};
+QStringList RateItems() {
+  QStringList items;
+  for (const core::RateEntry &entry : core::kFixedRates) {
+    items << entry.text;
+  }
+  return items << QStringLiteral("任意周波数-16bit");
+}
 
-const QStringList kPatternItems = {QStringLiteral("常にゼロ"),
-                                   QStringLiteral("正弦波"),
-                                   QStringLiteral("正弦波(周波数が整数倍でない)"),
-                                   QStringLiteral("正弦波の半波整流"),
-                                   QStringLiteral("正弦波の全波整流"),
-                                   QStringLiteral("矩形波(デューティーが変わる)"),
-                                   QStringLiteral("インパルス列"),
-                                   QStringLiteral("ノイズ(乱数)")};
+QStringList PatternItems() {
+  QStringList items;
+  for (const sources::Pattern &pattern : sources::kPatterns) {
+    items << QString::fromUtf8(pattern.label);
+  }
+  return items;
+}
 
 void FillList(QComboBox *box, const QStringList &items, int selected) {
   box->clear();
@@ -93,11 +99,11 @@ void TForm1::RadioGroup1Click() {
     FillList(ComboBox1, ChannelItems(), 0);
     break;
   case 1:
-    FillList(ComboBox1, kRateItems, 0);
+    FillList(ComboBox1, RateItems(), 0);
     OpenWaveInput();
     break;
   case 2:
-    FillList(ComboBox1, kPatternItems, 1);
+    FillList(ComboBox1, PatternItems(), 1);
     break;
   default:
     break;
@@ -143,16 +149,16 @@ void TForm1::ShowSampleRate() {
 
 void TForm1::ComboBox2Change() {
   const int index = ComboBox2->currentIndex();
-  if (index >= 0 && index < static_cast<int>(std::size(core::kGains))) {
-    Run->gain = core::kGains[index];
+  if (index >= 0 && index < static_cast<int>(std::size(analysis::kGains))) {
+    Run->gain = analysis::kGains[index].value;
   }
 }
 
 void TForm1::RadioGroup2Click() {
   const int index = RadioGroup2->ItemIndex();
-  if (index >= 0 && index < static_cast<int>(std::size(core::kPageSizes))) {
-    Run->view.binsPerColumn = core::kPageSizes[index] / display::kPlotColumns;
-    ScrollBar1->SetPageSize(core::kPageSizes[index]);
+  if (index >= 0 && index < static_cast<int>(std::size(display::kBinsPerColumn))) {
+    Run->view.binsPerColumn = display::kBinsPerColumn[index];
+    ScrollBar1->SetPageSize(core::PageSize(Run->view.binsPerColumn));
   }
   ScrollBar1->SetLargeChange(ScrollBar1->Maximum() / 8);
   // The rest is what a change of the position does: take it, clamp it, redraw.

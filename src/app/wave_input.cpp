@@ -10,11 +10,6 @@
 #include "app/wave_in_event.h"
 #include "app/wave_in_thread.h"
 
-namespace {
-// Sampling frequencies of the fixed rate entries of the wave source's detail list.
-constexpr double kEntryRates[] = {44100, 22050, 11025};
-} // namespace
-
 void TForm1::CreateWaveBuffers() {
   for (std::unique_ptr<sources::WaveHeader> &header : WaveHeaders) {
     header = std::make_unique<sources::WaveHeader>(analysis::kFrameLength);
@@ -41,8 +36,8 @@ void TForm1::OpenWaveInput() {
     return;
   }
   const int entry = ComboBox1->currentIndex();
-  if (entry >= 0 && entry < static_cast<int>(std::size(kEntryRates))) {
-    Run->sampleRate = kEntryRates[entry];
+  if (entry >= 0 && entry < static_cast<int>(std::size(core::kFixedRates))) {
+    Run->sampleRate = core::kFixedRates[entry].rate;
   }
   WaveFormat = sources::MonoPcm16(Run->sampleRate);
   if (WaveIn) {

@@ -11,6 +11,7 @@
 #include <set>
 #include <string_view>
 
+#include "analysis/frame_scaling.h"
 #include "core/sample_rate_text.h"
 #include "sources/test_patterns.h"
 
@@ -77,7 +78,8 @@ Refusal SetRate(Options &options, std::string_view text) {
 
 Refusal SetGain(Options &options, std::string_view text) {
   const auto gain = ParseDecimal(text);
-  if (!gain || std::find(core::kGains.begin(), core::kGains.end(), *gain) == core::kGains.end()) {
+  if (!gain || std::ranges::find(analysis::kGains, *gain, &analysis::GainEntry::value) ==
+                   analysis::kGains.end()) {
     return "is not one of the gains 0.1 0.2 0.5 1.0 2 5 10 20 50 100";
   }
   options.gain = *gain;

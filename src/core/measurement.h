@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/frame.h"
+#include "analysis/frame_scaling.h"
 #include "core/frame_pass.h"
 #include "core/settings.h"
 #include "display/canvas.h"
@@ -22,7 +23,7 @@ public:
   // The settings, read by the next step that uses them; the front ends set them from their
   // controls or options. view.frameTime follows sampleRate only through UpdateFrameTime.
   double sampleRate = kDefaultSampleRate;
-  double gain = 1.0;
+  double gain = analysis::kGains[analysis::kDefaultGainIndex].value;
   bool window = false;
   View view = kStartUpView;
   std::int32_t patternParam = kInitialPatternParam;

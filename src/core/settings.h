@@ -7,24 +7,31 @@
 #include <cstdint>
 
 #include "analysis/frame.h"
+#include "display/layout.h"
 
 namespace core {
 
-// The ten computation gains, in the order of the gain list.
-inline constexpr std::array<double, 10> kGains = {0.1, 0.2,  0.5,  1.0,  2.0,
-                                                  5.0, 10.0, 20.0, 50.0, 100.0};
+// Bins shown by a display range of `binsPerColumn` bins per plot column.
+constexpr int PageSize(int binsPerColumn) {
+  return display::kPlotColumns * binsPerColumn;
+}
 
-// Bins shown by each display range, from the closest zoom to the whole lower half; a range
-// shows its bins in 256 columns.
-inline constexpr std::array<int, 4> kPageSizes = {256, 512, 1024, 2048};
+// The scroll positions reach from 0 to this bin, the end of the widest range.
+inline constexpr int kScrollMaximum = PageSize(display::kBinsPerColumn.back());
 
-// The scroll positions reach from 0 to this bin.
-inline constexpr int kScrollMaximum = 2048;
+// A fixed entry of the wave source's detail list: its rate and its text. The list ends with
+// an entry for the rate typed by the user.
+struct RateEntry {
+  double rate;
+  const char *text;
+};
+inline constexpr std::array<RateEntry, 3> kFixedRates = {
+    {{44100, "44.1kHz-16bit"}, {22050, "22.05kHz-16bit"}, {11025, "11.025kHz-16bit"}}};
 
 // The test-pattern parameter after a change of source or pattern.
 inline constexpr std::int32_t kInitialPatternParam = 4000;
 
-inline constexpr double kDefaultSampleRate = 44100;
+inline constexpr double kDefaultSampleRate = kFixedRates[0].rate;
 
 // Seconds per frame: 4096 / sampleRate, or 1 for a rate of 0.
 constexpr double FrameTimeOf(double sampleRate) {

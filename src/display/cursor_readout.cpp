@@ -7,16 +7,13 @@
 
 #include "analysis/exact_log.h"
 #include "analysis/extended.h"
+#include "display/layout.h"
 #include "display/number_format.h"
 
 namespace display {
 
 namespace {
 
-constexpr int kActiveLeft = 17;
-constexpr int kActiveRight = 273;
-constexpr int kActiveTop = 9;
-constexpr int kActiveBottom = 137;
 constexpr double kColumnScale = 1.0 / 4096;
 // 440 Hz is note 45; the half rounds the nearest note up before truncation.
 constexpr double kNotePositionOffset = 45.5;
@@ -62,13 +59,15 @@ std::string NoteText(double frequency) {
 
 std::optional<std::string> CursorReadout(int x, int y, double sampleRate, double frameTime,
                                          int viewOffset, int binsPerColumn) {
-  if (x < kActiveLeft || x > kActiveRight || y < kActiveTop || y > kActiveBottom) {
+  // The readout answers on the right and bottom edges of the plot area too.
+  const Rect &area = kPlotAreaRect;
+  if (x < area.left || x > area.right || y < area.top || y > area.bottom) {
     return std::nullopt;
   }
   // At extended precision, rounded to double once.
   using analysis::Extended;
   const double frequency = (Extended(sampleRate) * Extended(kColumnScale) *
-                                Extended(binsPerColumn) * Extended(x - kActiveLeft) +
+                                Extended(binsPerColumn) * Extended(x - kPlotLeft) +
                             Extended(viewOffset) / Extended(frameTime))
                                .ToDouble();
 

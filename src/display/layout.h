@@ -2,6 +2,8 @@
 // by value.
 #pragma once
 
+#include <array>
+
 #include "display/canvas.h"
 
 namespace display {
@@ -19,14 +21,20 @@ inline constexpr Color kZeroGrey = 0x777777;
 inline constexpr int kTitleX = 16, kTitleY = 0;
 inline constexpr int kBannerX = 0, kBannerY = 192;
 
-// Spectrum plot: frame, the 256 x 128 plot area inside it, and the rectangle copied per frame.
-inline constexpr Rect kPlotFrameRect{16, 8, 274, 138};
-inline constexpr Rect kPlotAreaRect{17, 9, 273, 137};
-inline constexpr Rect kSpectrumCopyRect{16, 8, 273, 137};
+// Spectrum plot: the 256 x 128 plot area, the frame around it, and the rectangle copied per
+// frame.
 inline constexpr int kPlotColumns = 256;
 inline constexpr int kPlotLeft = 17;    // x of column 0
 inline constexpr int kPlotTop = 9;      // first row of a full bar
 inline constexpr int kPlotBottom = 137; // just below the row that bars stand on
+inline constexpr Rect kPlotAreaRect{kPlotLeft, kPlotTop, kPlotLeft + kPlotColumns, kPlotBottom};
+inline constexpr Rect kPlotFrameRect{kPlotLeft - 1, kPlotTop - 1, kPlotAreaRect.right + 1,
+                                     kPlotBottom + 1};
+inline constexpr Rect kSpectrumCopyRect{kPlotLeft - 1, kPlotTop - 1, kPlotAreaRect.right,
+                                        kPlotBottom};
+
+// Bins per plot column of the display ranges, from the closest zoom to the whole lower half.
+inline constexpr std::array<int, 4> kBinsPerColumn = {1, 2, 4, 8};
 
 // Level legend.
 inline constexpr Rect kLegendRect{274, 4, 319, 138};

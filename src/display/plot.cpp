@@ -14,7 +14,7 @@ namespace display {
 namespace {
 
 constexpr int kFullBar = 127; // from this height on a bar fills the whole plot height
-constexpr int kMaxBinsPerColumn = 8;
+constexpr int kMaxBinsPerColumn = kBinsPerColumn.back();
 constexpr double kBarScale = 1.4; // pixels per level unit
 constexpr int kHeightLimit = 1000000;
 

@@ -296,33 +296,8 @@ std::uint64_t ExactSineCount() {
 }
 
 void MakePattern(int index, TimeFrame &data, std::int32_t &patternParam) {
-  switch (index) {
-  case 0:
-    MakeZero(data);
-    break;
-  case 1:
-    MakeSine(data, patternParam);
-    break;
-  case 2:
-    MakeDetunedSine(data, patternParam);
-    break;
-  case 3:
-    MakeHalfWaveSine(data, patternParam);
-    break;
-  case 4:
-    MakeFullWaveSine(data, patternParam);
-    break;
-  case 5:
-    MakeSquare(data, patternParam);
-    break;
-  case 6:
-    MakeImpulseTrain(data, patternParam);
-    break;
-  case 7:
-    MakeNoise(data);
-    break;
-  default:
-    break;
+  if (index >= 0 && index < kPatternCount) {
+    kPatterns[index].make(data, patternParam);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "analysis/frame.h"
 
+#include <array>
 #include <cstdint>
 
 namespace sources {
@@ -42,10 +43,32 @@ void MakeNoise(analysis::TimeFrame &data);
 // counted on the calling thread since it started.
 std::uint64_t ExactSineCount();
 
-inline constexpr int kPatternCount = 8;
+// A test pattern: its entry in the window's detail list (UTF-8), its name on the command line,
+// and how it makes a frame with the pattern parameter.
+struct Pattern {
+  const char *label;
+  const char *name;
+  void (*make)(analysis::TimeFrame &data, std::int32_t &patternParam);
+};
 
-// Makes pattern `index` in the order zero, sine, detuned sine, half-wave, full-wave, square,
-// impulse train, noise. Any index outside 0 … 7 leaves `data` and `patternParam` unchanged.
+// The patterns in the order of the detail list; the pattern number is the index.
+inline constexpr std::array<Pattern, 8> kPatterns = {{
+    {"常にゼロ", "zero", [](analysis::TimeFrame &d, std::int32_t &) { MakeZero(d); }},
+    {"正弦波", "sine", [](analysis::TimeFrame &d, std::int32_t &k) { MakeSine(d, k); }},
+    {"正弦波(周波数が整数倍でない)", "detuned sine",
+     [](analysis::TimeFrame &d, std::int32_t &k) { MakeDetunedSine(d, k); }},
+    {"正弦波の半波整流", "half-wave",
+     [](analysis::TimeFrame &d, std::int32_t &k) { MakeHalfWaveSine(d, k); }},
+    {"正弦波の全波整流", "full-wave",
+     [](analysis::TimeFrame &d, std::int32_t &k) { MakeFullWaveSine(d, k); }},
+    {"矩形波(デューティーが変わる)", "square", MakeSquare},
+    {"インパルス列", "impulse train", MakeImpulseTrain},
+    {"ノイズ(乱数)", "noise", [](analysis::TimeFrame &d, std::int32_t &) { MakeNoise(d); }},
+}};
+inline constexpr int kPatternCount = static_cast<int>(kPatterns.size());
+
+// Makes pattern `index` of kPatterns. Any index outside 0 … 7 leaves `data` and
+// `patternParam` unchanged.
 void MakePattern(int index, analysis::TimeFrame &data, std::int32_t &patternParam);
 
 // The advance after each frame: a value above 4095 becomes 0, then one is added. From 4000

@@ -293,7 +293,8 @@ protected:
 
 TEST_F(WaveCapture, AContinuousRunShowsTheToneAtItsBinForEveryFixedRate) {
   ClickItem(probe->RadioGroup1(), 1);
-  for (const auto &[entry, rate] : {std::pair{0, 44100.0}, {1, 22050.0}, {2, 11025.0}}) {
+  for (int entry = 0; entry < static_cast<int>(core::kFixedRates.size()); ++entry) {
+    const double rate = core::kFixedRates[entry].rate;
     Pick(probe->ComboBox1(), entry);
     const int before = filled.Count();
     // Two fills: the frames after the second copy a buffer that has been full once.
