@@ -1,5 +1,8 @@
 #include "analysis/arithmetic_path.h"
 
+#include <cstdlib>
+#include <string_view>
+
 namespace analysis {
 
 namespace {
@@ -15,10 +18,15 @@ bool CpuHasAvx2AndFma() {
 #endif
 }
 
+bool PortableRequested() {
+  const char *choice = std::getenv("VIREO_ARITHMETIC");
+  return choice != nullptr && std::string_view(choice) == "portable";
+}
+
 } // namespace
 
 bool UsesVectorPath() {
-  static const bool available = CpuHasAvx2AndFma();
+  static const bool available = CpuHasAvx2AndFma() && !PortableRequested();
   return available && !forcedPortable;
 }
 

@@ -7,11 +7,13 @@
 
 namespace analysis {
 
-// True when the AVX2 + FMA code runs: the CPU has both and the portable path is not forced.
+// True when the AVX2 + FMA code runs: the CPU has both, the environment does not ask for the
+// portable code (VIREO_ARITHMETIC=portable, read at the first call, lets a whole test run cover
+// it) and it is not forced.
 bool UsesVectorPath();
 
 // With true, the portable code runs even on a CPU with AVX2 and FMA; false restores the choice
-// made from the CPU. For tests and benchmarks.
+// made from the CPU and the environment. For tests and benchmarks.
 void ForcePortablePath(bool portable);
 
 // Values that the fast code could not decide in double precision and recomputed the literal

@@ -15,6 +15,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -329,4 +330,11 @@ TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
 }
 
 } // namespace
+// Run by CTest with VIREO_ARITHMETIC=portable: the switch that lets the second pass of the suite
+// cover the portable code.
+TEST(ArithmeticPath, TheEnvironmentCanAskForThePortableCode) {
+  ASSERT_STREQ(std::getenv("VIREO_ARITHMETIC"), "portable");
+  EXPECT_FALSE(UsesVectorPath());
+}
+
 } // namespace analysis
