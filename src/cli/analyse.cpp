@@ -282,14 +282,14 @@ bool Run::RunJob(std::size_t index, std::string &error) {
   if (options_.spectrogram) {
     // The whole lower half of the spectrum, or the page of bins that the picture shows.
     const int perRow = options_.viewChosen ? options_.binsPerColumn : 1;
-    const int pageSize = display::kPlotColumns * perRow;
     spectrogram = std::make_unique<Spectrogram>(
-        options_.viewChosen ? core::ClampViewOffset(options_.viewPosition, pageSize) : 0,
+        options_.viewChosen ? core::ClampViewOffset(options_.viewPosition, core::PageSize(perRow))
+                            : 0,
         options_.viewChosen ? display::kPlotColumns : kAllBins, perRow);
   }
   int frame = 0;
-  for (; source.Next(frame, measurement.TimeData(), stop_, error); ++frame) {
-    measurement.Pass();
+  for (; source.Next(frame, measurement.timeData, stop_, error); ++frame) {
+    measurement.ProcessFrame();
     if (!job.outBase.empty() && !WriteFiles(job, measurement, frame + 1, error)) {
       return false;
     }
@@ -394,7 +394,6 @@ int Run::Execute() {
     table_->Write(0, TableHeader(*options_.table, options_.bins));
   }
 
-  Measurement::PrepareTables();
   {
     const StopSignals stopSignals([this](int signal) { Stop(signal); });
     const auto workers =

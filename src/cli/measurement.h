@@ -1,40 +1,24 @@
-// The measurement that vireo-analyse runs for one source: every call into the frame pass, the
-// picture and the export formats goes through here.
+// The measurement that vireo-analyse runs for one source: the run object that the window drives,
+// set up from the command line, and what the command line reads from it besides the files.
 #pragma once
 
 #include <QByteArray>
 
-#include <cstdint>
-#include <memory>
 #include <string>
 
-#include "analysis/frame.h"
 #include "cli/options.h"
-#include "core/frame_pass.h"
-#include "display/canvas.h"
-#include "display/palette.h"
+#include "core/measurement.h"
 
 namespace cli {
 
-class Measurement {
+class Measurement : public core::Measurement {
 public:
-  // Builds the transform's tables; once, before any measurement runs.
-  static void PrepareTables();
+  // A run on a source of `rate` Hz, begun as a window begins one: opened (with `picture`, its
+  // picture drawn as a window opens it), set to the settings of `options`, and started.
+  Measurement(const Options &options, double rate, bool picture);
 
-  // A run started with the settings of `options` on a source of `sampleRate` Hz; with
-  // `picture` it draws the window's picture, as a window started and then set up would.
-  Measurement(const Options &options, double sampleRate, bool picture);
-
-  // The frame of the next pass, for the source to fill.
-  analysis::TimeFrame &TimeData() { return timeData_; }
-
-  // One frame pass on TimeData(): scaling, transform and, with a picture, its drawing.
-  void Pass();
-
-  // The two export files of the last pass, and its picture as a PNG file (empty when it
-  // cannot be encoded).
-  std::string RawText() const;
-  std::string SpectrumText() const;
+  // The picture of the last pass as a PNG file (empty when it cannot be encoded); only for a
+  // measurement made with a picture.
   QByteArray Png() const;
 
   // The strongest of the displayable bins 0 ... 2047 by the level of the chosen scale; the
@@ -49,16 +33,6 @@ public:
   // The levels of the spectrogram's rows, each a column of the picture's view: `rows` of
   // `binsPerColumn` bins from `first` on. `levels` holds rows × binsPerColumn values.
   void RowLevels(int first, int rows, int binsPerColumn, double *levels) const;
-
-private:
-  double sampleRate_;
-  double gain_;
-  bool window_;
-  core::View view_;
-  analysis::TimeFrame timeData_{};
-  analysis::SpectrumFrame spectrumData_{};
-  std::unique_ptr<display::Canvas> screen_;
-  display::Palette palette_{};
 };
 
 } // namespace cli

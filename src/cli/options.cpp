@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -49,6 +48,51 @@ template <auto member, auto minimum> Refusal SetInteger(Options &options, std::s
   return std::nullopt;
 }
 
+// The items' texts separated by `separator`, the last one by `last`: "1, 2, 4 or 8".
+template <typename Items, typename Text>
+std::string Listed(const Items &items, Text text, std::string_view separator = ", ",
+                   std::string_view last = " or ") {
+  std::string list;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    list += i == 0 ? "" : i + 1 == items.size() ? last : separator;
+    list += text(items[i]);
+  }
+  return list;
+}
+
+std::string GainText(const analysis::GainEntry &gain) {
+  return gain.text;
+}
+
+std::string PatternName(const sources::Pattern &pattern) {
+  return pattern.name;
+}
+
+std::string Number(int value) {
+  return std::to_string(value);
+}
+
+// The help lines of an option: its description from column 20 on, broken at spaces into lines
+// of at most 79 characters.
+std::string HelpLine(std::string_view option, std::string_view description) {
+  constexpr std::size_t kIndent = 19;
+  constexpr std::size_t kWidth = 79;
+  std::string text = "  " + std::string(option);
+  text.resize(kIndent, ' ');
+  std::size_t lineStart = 0;
+  for (std::size_t word = 0; word < description.size();) {
+    const std::size_t end = std::min(description.find(' ', word), description.size());
+    if (text.size() - lineStart + (end - word) > kWidth && text.back() == ' ') {
+      text.back() = '\n';
+      lineStart = text.size();
+      text.append(kIndent, ' ');
+    }
+    text.append(description.substr(word, end - word + 1));
+    word = end + 1;
+  }
+  return text + '\n';
+}
+
 template <auto member> Refusal SetText(Options &options, std::string_view text) {
   options.*member = std::string(text);
   return std::nullopt;
@@ -66,7 +110,7 @@ std::optional<double> ParseDecimal(std::string_view text) {
 Refusal SetPattern(Options &options, std::string_view text) {
   if (SetInteger<&Options::pattern, 0>(options, text) ||
       *options.pattern >= sources::kPatternCount) {
-    return "is not a pattern number 0 ... 7";
+    return "is not a pattern number 0 ... " + Number(sources::kPatternCount - 1);
   }
   return std::nullopt;
 }
@@ -80,7 +124,7 @@ Refusal SetGain(Options &options, std::string_view text) {
   const auto gain = ParseDecimal(text);
   if (!gain || std::ranges::find(analysis::kGains, *gain, &analysis::GainEntry::value) ==
                    analysis::kGains.end()) {
-    return "is not one of the gains 0.1 0.2 0.5 1.0 2 5 10 20 50 100";
+    return "is not one of the gains " + Listed(analysis::kGains, GainText, " ", " ");
   }
   options.gain = *gain;
   return std::nullopt;
@@ -88,9 +132,9 @@ Refusal SetGain(Options &options, std::string_view text) {
 
 Refusal SetZoom(Options &options, std::string_view text) {
   if (SetInteger<&Options::binsPerColumn, 1>(options, text) ||
-      std::popcount(static_cast<unsigned>(options.binsPerColumn)) != 1 ||
-      options.binsPerColumn > 8) {
-    return "is not 1, 2, 4 or 8";
+      std::ranges::find(display::kBinsPerColumn, options.binsPerColumn) ==
+          display::kBinsPerColumn.end()) {
+    return "is not " + Listed(display::kBinsPerColumn, Number);
   }
   return std::nullopt;
 }
@@ -258,9 +302,9 @@ std::string UsageText() {
          "Runs Vireo's frame passes on a test pattern, audio files or a live capture and\n"
          "writes what the window shows and saves, tables for scripts and spectrograms.\n"
          "\n"
-         "Source (one kind):\n"
-         "  --pattern N      test pattern 0-7: zero, sine, detuned sine, half-wave,\n"
-         "                   full-wave, square, impulse train, noise\n"
+         "Source (one kind):\n" +
+         HelpLine("--pattern N", "test pattern 0-" + Number(sources::kPatternCount - 1) + ": " +
+                                     Listed(sources::kPatterns, PatternName, ", ", ", ")) +
          "  --param K        pattern parameter of the first frame (default 4000); it\n"
          "                   steps after every frame as in a continuous run\n"
          "  FILE..., --input FILE\n"
@@ -278,11 +322,15 @@ std::string UsageText() {
          "                   error\n"
          "\n"
          "Settings:\n"
-         "  --rate R         sampling frequency in Hz (default: the file's, or 44100)\n"
-         "  --gain G         0.1, 0.2, 0.5, 1.0, 2, 5, 10, 20, 50 or 100 (default 1.0)\n"
+         "  --rate R         sampling frequency in Hz (default: the file's, or " +
+         FormatSampleRate(core::kDefaultSampleRate).toStdString() + ")\n" +
+         HelpLine("--gain G", Listed(analysis::kGains, GainText) + " (default " +
+                                  GainText(analysis::kGains[analysis::kDefaultGainIndex]) + ")") +
          "  --window         apply the sine window\n"
-         "  --linear         linear level scale instead of dB\n"
-         "  --zoom Z         bins per column of the picture: 1, 2, 4 or 8 (default 1)\n"
+         "  --linear         linear level scale instead of dB\n" +
+         HelpLine("--zoom Z",
+                  "bins per column of the picture: " + Listed(display::kBinsPerColumn, Number) +
+                      " (default " + Number(display::kBinsPerColumn[0]) + ")") +
          "  --view V         first bin shown (default 0), held within the range shown\n"
          "\n"
          "Output:\n"

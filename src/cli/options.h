@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/frame_scaling.h"
 #include "core/settings.h"
 
 namespace cli {
@@ -32,10 +33,10 @@ struct Options {
   // Settings; without a rate the file's own rate, or 44100 for a pattern or a capture, is
   // used.
   std::optional<double> rate;
-  double gain = 1.0;
+  double gain = analysis::kGains[analysis::kDefaultGainIndex].value;
   bool window = false;
   bool linear = false;
-  int binsPerColumn = 1;
+  int binsPerColumn = display::kBinsPerColumn[0];
   int viewPosition = 0;
   // --zoom or --view was given: the spectrogram shows the picture's page of bins.
   bool viewChosen = false;

@@ -1,5 +1,7 @@
 #include "core/measurement.h"
 
+#include <mutex>
+
 #include "analysis/fft.h"
 #include "core/data_export.h"
 #include "display/layout.h"
@@ -10,8 +12,12 @@
 namespace core {
 
 Measurement::Measurement() {
-  analysis::BuildBitReverseTable();
-  analysis::BuildTwiddleTables();
+  // The tables are process-wide; measurements may start on several threads at once.
+  static std::once_flag tablesBuilt;
+  std::call_once(tablesBuilt, [] {
+    analysis::BuildBitReverseTable();
+    analysis::BuildTwiddleTables();
+  });
 }
 
 void Measurement::UpdateFrameTime() {

@@ -17,7 +17,8 @@ namespace core {
 
 class Measurement {
 public:
-  // Zero frame and spectrum, the start-up settings, no picture yet; builds the FFT tables.
+  // Zero frame and spectrum, the start-up settings, no picture yet. The first measurement of
+  // the process builds the FFT tables.
   Measurement();
 
   // The settings, read by the next step that uses them; the front ends set them from their
