@@ -25,7 +25,7 @@
 #include "cli/measurement.h"
 #include "cli/ordered_output.h"
 #include "cli/progress_bar.h"
-#include "cli/spectrogram.h"
+#include "cli/sonogram.h"
 #include "cli/stop_signals.h"
 #include "cli/table.h"
 #include "core/staged_file.h"

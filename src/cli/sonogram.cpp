@@ -1,4 +1,4 @@
-#include "cli/spectrogram.h"
+#include "cli/sonogram.h"
 
 #include <algorithm>
 
