@@ -5,7 +5,7 @@
 #include "analysis/fft.h"
 #include "analysis/frame_scaling.h"
 #include "analysis/level.h"
-#include "core/frame_pass.h"
+#include "core/measurement.h"
 #include "display/layout.h"
 #include "sources/test_patterns.h"
 
@@ -108,21 +108,18 @@ long long framePassAllocations = -1;
 // column: the pattern, the analysis, the raw strip and the spectrum, both copied to the picture
 // on screen, and the step of the pattern parameter.
 void BM_FramePass(benchmark::State &state) {
-  display::Canvas screen(display::kScreenWidth, display::kScreenHeight);
+  core::Measurement run;
+  run.OpenPicture();
+  run.view = {true, 8, 0, 1.0};
+  run.window = true;
   QImage picture(display::kScreenWidth, display::kScreenHeight, QImage::Format_RGB888);
-  const display::Palette palette = display::BuildPalette();
-  const core::View view{true, 8, 0, 1.0};
-  analysis::TimeFrame frame;
-  analysis::SpectrumFrame spectrum;
-  std::int32_t param = 4000;
   const long long before = allocations;
   for (auto _ : state) {
-    sources::MakePattern(1, frame, param);
-    core::AnalyseFrame(frame, spectrum, 1.0, true);
-    core::DrawFrame(screen, palette, frame, spectrum, view);
-    CopyRect(screen, picture, display::kRawStripRect);
-    CopyRect(screen, picture, display::kSpectrumCopyRect);
-    sources::StepPatternParam(param);
+    run.MakePattern(1);
+    run.ProcessFrame();
+    CopyRect(run.Picture(), picture, display::kRawStripRect);
+    CopyRect(run.Picture(), picture, display::kSpectrumCopyRect);
+    run.StepPatternParam();
     benchmark::DoNotOptimize(picture.constBits());
   }
   const long long made = allocations - before;

@@ -6,6 +6,7 @@
 #include "core/data_export.h"
 #include "display/layout.h"
 #include "display/plot.h"
+#include "display/raw_strip.h"
 #include "display/scales.h"
 #include "sources/test_patterns.h"
 
@@ -33,7 +34,9 @@ void Measurement::OpenPicture() {
 
 void Measurement::StartRun() {
   if (screen_) {
-    core::DrawRunStart(*screen_, palette_, view);
+    display::DrawPlotFrame(*screen_, palette_);
+    DrawLevelScale();
+    DrawFrequencyAxis();
   }
 }
 
@@ -42,9 +45,11 @@ void Measurement::MakePattern(int index) {
 }
 
 void Measurement::ProcessFrame() {
-  AnalyseFrame(timeData, spectrumData, gain, window);
+  analysis::ScaleFrame(timeData, gain, window);
+  analysis::ComputeFFT(timeData, spectrumData);
   if (screen_) {
-    DrawFrame(*screen_, palette_, timeData, spectrumData, view);
+    display::DrawRawStrip(*screen_, timeData);
+    DrawSpectrum();
   }
 }
 

@@ -8,7 +8,6 @@
 
 #include "analysis/frame.h"
 #include "analysis/frame_scaling.h"
-#include "core/frame_pass.h"
 #include "core/settings.h"
 #include "display/canvas.h"
 #include "display/palette.h"

@@ -38,6 +38,18 @@ constexpr double FrameTimeOf(double sampleRate) {
   return sampleRate == 0.0 ? 1.0 : analysis::kFrameLength / sampleRate;
 }
 
+// How the picture shows a spectrum: the level scale, the bins per column (1, 2, 4 or 8), the
+// first bin shown, and the frame duration in seconds that the frequency axis is labelled with.
+struct View {
+  bool decibel = true;
+  int binsPerColumn = 1;
+  int viewOffset = 0;
+  double frameTime = 1.0;
+};
+
+// The view of a window just started: dB scale, 1 bin per column from bin 0, 44100 Hz.
+inline constexpr View kStartUpView{true, 1, 0, FrameTimeOf(kDefaultSampleRate)};
+
 // The first bin shown for a scroll position: the position held within 0 ... 2048, then moved
 // back to 2048 - pageSize when the page would reach bin 2048.
 inline int ClampViewOffset(int position, int pageSize) {
