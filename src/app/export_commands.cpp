@@ -36,7 +36,7 @@ void TForm1::SaveData(const QString &path) {
   const std::string spectrum = Run->SpectrumText();
   // A file counts as written only when every byte reached it and it closed cleanly.
   const auto writeFile = [this](const QString &name, const std::string &text) {
-    if (WriteExportFile(QFile::encodeName(name).toStdString(), text)) {
+    if (core::WriteExportFile(QFile::encodeName(name).toStdString(), text)) {
       SetStatusText(QStringLiteral("File ") + name + QStringLiteral(" has written"));
     } else {
       ShowApplicationMessage(this, QStringLiteral("ファイルの書き込みに失敗しました"),

@@ -123,7 +123,7 @@ void TForm1::Edit1KeyPress(char16_t &key) {
   if (key != kEnter) {
     return;
   }
-  if (const std::optional<double> rate = ParseSampleRate(Edit1->text())) {
+  if (const std::optional<double> rate = core::ParseSampleRate(Edit1->text())) {
     Run->sampleRate = *rate;
   } else {
     ShowOwnerlessMessage(QStringLiteral("無効な数値が入力されました"),
@@ -144,7 +144,7 @@ void TForm1::Edit1Exit() {
 }
 
 void TForm1::ShowSampleRate() {
-  Edit1->setText(FormatSampleRate(Run->sampleRate));
+  Edit1->setText(core::FormatSampleRate(Run->sampleRate));
 }
 
 void TForm1::ComboBox2Change() {

@@ -19,6 +19,7 @@ Measurement::Measurement(const Options &options, double rate, bool picture) {
   sampleRate = rate;
   UpdateFrameTime();
   gain = options.gain;
+  patternParam = options.param;
   window = options.window;
   view.decibel = !options.linear;
   view.binsPerColumn = options.binsPerColumn;
@@ -44,7 +45,7 @@ int Measurement::PeakBin() const {
 }
 
 std::string Measurement::SpectrumLine(int bin) const {
-  return ::SpectrumLine(spectrumData, bin, sampleRate, view.decibel);
+  return core::SpectrumLine(spectrumData, bin, sampleRate, view.decibel);
 }
 
 std::string Measurement::Note(int bin) const {

@@ -104,7 +104,7 @@ template <auto member> Refusal AddText(Options &options, std::string_view text) 
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {
-  return ParseSampleRate(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  return core::ParseSampleRate(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 Refusal SetPattern(Options &options, std::string_view text) {
@@ -323,7 +323,7 @@ std::string UsageText() {
          "\n"
          "Settings:\n"
          "  --rate R         sampling frequency in Hz (default: the file's, or " +
-         FormatSampleRate(core::kDefaultSampleRate).toStdString() + ")\n" +
+         core::FormatSampleRate(core::kDefaultSampleRate).toStdString() + ")\n" +
          HelpLine("--gain G", Listed(analysis::kGains, GainText) + " (default " +
                                   GainText(analysis::kGains[analysis::kDefaultGainIndex]) + ")") +
          "  --window         apply the sine window\n"

@@ -4,6 +4,8 @@
 #include "analysis/level.h"
 #include "display/number_format.h"
 
+namespace core {
+
 namespace {
 
 constexpr int kDecimals = 6;
@@ -56,3 +58,5 @@ std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, doub
   }
   return text;
 }
+
+} // namespace core

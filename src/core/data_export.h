@@ -9,6 +9,8 @@
 
 #include "analysis/frame.h"
 
+namespace core {
+
 // 4096 lines "%d\t%f": the index and the sample, widened to double.
 std::string FormatRawData(const analysis::TimeFrame &timeData);
 
@@ -28,3 +30,5 @@ std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, doub
 // existing file keeps its old content and no new or partial file is left; a name that is a
 // symbolic link updates the file it points to. Devices and pipes are written in place.
 bool WriteExportFile(const std::string &fileName, std::string_view text);
+
+} // namespace core

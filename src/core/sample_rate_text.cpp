@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+namespace core {
+
 std::optional<double> ParseSampleRate(const QString &text) {
   const std::string s = text.trimmed().toStdString();
   std::size_t i = 0;
@@ -42,3 +44,5 @@ QString FormatSampleRate(double rate) {
   std::snprintf(text, sizeof text, "%.15g", rate);
   return QString::fromLatin1(text);
 }
+
+} // namespace core

@@ -228,9 +228,9 @@ void AbandonStagedFiles() {
   live.names.clear();
 }
 
-} // namespace core
-
 bool WriteExportFile(const std::string &fileName, std::string_view text) {
-  core::StagedFile file;
+  StagedFile file;
   return file.Open(fileName) && file.Write(text) && file.Commit();
 }
+
+} // namespace core

@@ -34,7 +34,7 @@ TEST(DataExportFormat, RawFileIsEverySampleAsPrintfWritesIt) {
     std::snprintf(line, sizeof line, "%d\t%f\r\n", i, static_cast<double>(frame[i]));
     expected += line;
   }
-  const std::string text = FormatRawData(frame);
+  const std::string text = core::FormatRawData(frame);
   EXPECT_EQ(text, expected);
   const auto lines = Lines(text);
   ASSERT_EQ(lines.size(), 4096u);
@@ -51,7 +51,7 @@ TEST(DataExportFormat, SpectrumColumns) {
   setBin(2, 0.1f, 0.0f);
   setBin(3, 0.0f, -0.001f);
 
-  const auto decibel = Lines(FormatSpectrumData(spectrum, 44100, true));
+  const auto decibel = Lines(core::FormatSpectrumData(spectrum, 44100, true));
   ASSERT_EQ(decibel.size(), 4096u);
   EXPECT_EQ(decibel[0], "0.000000\t-999.000000");
   EXPECT_EQ(decibel[1], "10.766602\t0.000000");
@@ -60,7 +60,7 @@ TEST(DataExportFormat, SpectrumColumns) {
   EXPECT_EQ(decibel[96], "1033.593750\t-999.000000");
   EXPECT_EQ(decibel[4095], "44089.233398\t-999.000000");
 
-  const auto linear = Lines(FormatSpectrumData(spectrum, 44100, false));
+  const auto linear = Lines(core::FormatSpectrumData(spectrum, 44100, false));
   ASSERT_EQ(linear.size(), 4096u);
   EXPECT_EQ(linear[0], "0.000000\t0.000000");
   EXPECT_EQ(linear[1], "10.766602\t1.000000");
@@ -68,7 +68,7 @@ TEST(DataExportFormat, SpectrumColumns) {
   EXPECT_EQ(linear[3], "32.299805\t0.001000");
 
   // A typed fractional sampling frequency is used as it is.
-  const auto fractional = Lines(FormatSpectrumData(spectrum, 44100.5, true));
+  const auto fractional = Lines(core::FormatSpectrumData(spectrum, 44100.5, true));
   EXPECT_EQ(fractional[1], "10.766724\t0.000000");
   EXPECT_EQ(fractional[4095], "44089.733276\t-999.000000");
 }
@@ -83,10 +83,10 @@ TEST(DataExportFormat, NumbersKeepTheDecimalPointInAnyLocale) {
   ASSERT_STREQ(printed, "0,5") << "the locale did not take effect";
   analysis::TimeFrame frame{};
   frame[1] = 0.5f;
-  EXPECT_EQ(Lines(FormatRawData(frame))[1], "1\t0.500000");
+  EXPECT_EQ(Lines(core::FormatRawData(frame))[1], "1\t0.500000");
   analysis::SpectrumFrame spectrum{};
   spectrum[2] = 0.1f;
-  EXPECT_EQ(Lines(FormatSpectrumData(spectrum, 44100, true))[1], "10.766602\t-20.000000");
+  EXPECT_EQ(Lines(core::FormatSpectrumData(spectrum, 44100, true))[1], "10.766602\t-20.000000");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -101,19 +101,19 @@ protected:
 
 TEST_F(ExportFileTest, WritesTheBytesAndTruncates) {
   const std::string path = Path("a.raw");
-  ASSERT_TRUE(WriteExportFile(path, "a longer first content\r\n"));
-  ASSERT_TRUE(WriteExportFile(path, std::string_view("x\ty\r\n\0z", 7)));
+  ASSERT_TRUE(core::WriteExportFile(path, "a longer first content\r\n"));
+  ASSERT_TRUE(core::WriteExportFile(path, std::string_view("x\ty\r\n\0z", 7)));
   EXPECT_EQ(ReadFile(QString::fromStdString(path)), std::string("x\ty\r\n\0z", 7));
 }
 
 TEST_F(ExportFileTest, ReportsEveryFailure) {
-  EXPECT_FALSE(WriteExportFile(Path("missing/a.raw"), "x"));
-  EXPECT_FALSE(WriteExportFile(dir.path().toStdString(), "x")) << "a directory";
+  EXPECT_FALSE(core::WriteExportFile(Path("missing/a.raw"), "x"));
+  EXPECT_FALSE(core::WriteExportFile(dir.path().toStdString(), "x")) << "a directory";
   // A full device accepts the open and refuses the bytes.
-  EXPECT_FALSE(WriteExportFile("/dev/full", std::string(100000, 'x')));
-  EXPECT_FALSE(WriteExportFile("/dev/full", "short text, refused only by the close"));
+  EXPECT_FALSE(core::WriteExportFile("/dev/full", std::string(100000, 'x')));
+  EXPECT_FALSE(core::WriteExportFile("/dev/full", "short text, refused only by the close"));
   // An embedded NUL would otherwise write to "a".
-  EXPECT_FALSE(WriteExportFile(Path("a") + std::string(1, '\0') + "b", "x"));
+  EXPECT_FALSE(core::WriteExportFile(Path("a") + std::string(1, '\0') + "b", "x"));
   EXPECT_FALSE(QFile::exists(dir.filePath("a")));
 }
 
@@ -139,9 +139,9 @@ protected:
 
 TEST_F(FullDiskTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartOfTheNewOne) {
   const std::string large(200000, 'x');
-  ASSERT_TRUE(WriteExportFile(Path("old.spc"), "old content\r\n"));
-  EXPECT_FALSE(WriteExportFile(Path("old.spc"), large));
-  EXPECT_FALSE(WriteExportFile(Path("new.spc"), large));
+  ASSERT_TRUE(core::WriteExportFile(Path("old.spc"), "old content\r\n"));
+  EXPECT_FALSE(core::WriteExportFile(Path("old.spc"), large));
+  EXPECT_FALSE(core::WriteExportFile(Path("new.spc"), large));
   EXPECT_TRUE(ReadFile(dir.filePath("old.spc")) == "old content\r\n") << "the old file changed";
   EXPECT_EQ(QDir(dir.path())
                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
@@ -151,11 +151,11 @@ TEST_F(FullDiskTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartOfTheNewOne) {
 }
 
 TEST_F(ExportFileTest, ALinkUpdatesTheFileItNamesAndStaysALink) {
-  ASSERT_TRUE(WriteExportFile(Path("target.raw"), "old"));
+  ASSERT_TRUE(core::WriteExportFile(Path("target.raw"), "old"));
   ASSERT_TRUE(QFile::setPermissions(dir.filePath("target.raw"),
                                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
   ASSERT_TRUE(QFile::link("target.raw", dir.filePath("link.raw")));
-  ASSERT_TRUE(WriteExportFile(Path("link.raw"), "new"));
+  ASSERT_TRUE(core::WriteExportFile(Path("link.raw"), "new"));
   EXPECT_TRUE(QFileInfo(dir.filePath("link.raw")).isSymLink());
   EXPECT_EQ(ReadFile(dir.filePath("target.raw")), "new");
   EXPECT_EQ(QFile::permissions(dir.filePath("target.raw")), QFile::ReadOwner | QFile::WriteOwner |
