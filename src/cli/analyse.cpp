@@ -288,7 +288,7 @@ bool Run::RunJob(std::size_t index, std::string &error) {
         options_.viewChosen ? display::kPlotColumns : kAllBins, perRow);
   }
   int frame = 0;
-  for (; source.Next(frame, measurement.timeData, stop_, error); ++frame) {
+  for (; source.Next(frame, measurement, stop_, error); ++frame) {
     measurement.ProcessFrame();
     if (!job.outBase.empty() && !WriteFiles(job, measurement, frame + 1, error)) {
       return false;
@@ -300,6 +300,8 @@ bool Run::RunJob(std::size_t index, std::string &error) {
       spectrogram->AddColumn(measurement);
     }
     progress_->FrameDone();
+    // The pattern parameter steps after every frame, as in a continuous run.
+    measurement.StepPatternParam();
   }
   if (!error.empty()) {
     return false;

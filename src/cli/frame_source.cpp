@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "core/settings.h"
-#include "sources/test_patterns.h"
 
 namespace cli {
 
@@ -26,8 +25,7 @@ std::optional<std::int64_t> SamplesNeeded(const Options &options, int frames) {
 
 FrameSource::FrameSource(const Options &options, const std::string &input, std::string &error)
     : options_(options), input_(input),
-      sampleRate_(options.rate.value_or(core::kDefaultSampleRate)), frames_(options.frames),
-      param_(options.param) {
+      sampleRate_(options.rate.value_or(core::kDefaultSampleRate)), frames_(options.frames) {
   if (options.pattern) {
     frames_ = options.frames.value_or(1);
   } else if (options.capture) {
@@ -67,7 +65,7 @@ bool FrameSource::TooShort(std::int64_t length, std::string &error) const {
   return true;
 }
 
-bool FrameSource::Next(int index, analysis::TimeFrame &frame, const std::atomic<bool> &stop,
+bool FrameSource::Next(int index, core::Measurement &run, const std::atomic<bool> &stop,
                        std::string &error) {
   std::int64_t start = 0;
   if ((frames_ && index >= *frames_) || __builtin_mul_overflow(std::int64_t{index}, hop_, &start) ||
@@ -75,13 +73,11 @@ bool FrameSource::Next(int index, analysis::TimeFrame &frame, const std::atomic<
     return false;
   }
   if (options_.pattern) {
-    // The parameter steps after every frame, as in a continuous run.
-    sources::MakePattern(*options_.pattern, frame, param_);
-    sources::StepPatternParam(param_);
+    run.MakePattern(*options_.pattern);
     return true;
   }
   if (capture_) {
-    if (capture_->NextFrame(frame, stop, error)) {
+    if (capture_->NextFrame(run.timeData, stop, error)) {
       return true;
     }
     if (!error.empty()) {
@@ -89,7 +85,7 @@ bool FrameSource::Next(int index, analysis::TimeFrame &frame, const std::atomic<
     }
     return false;
   }
-  if (file_->ReadFrame(start, frame)) {
+  if (file_->ReadFrame(start, run.timeData)) {
     return true;
   }
   if (file_->Failed()) {

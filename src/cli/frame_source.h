@@ -12,6 +12,7 @@
 #include "cli/audio_file.h"
 #include "cli/capture.h"
 #include "cli/options.h"
+#include "core/measurement.h"
 
 namespace cli {
 
@@ -28,11 +29,11 @@ public:
   std::int64_t First() const { return first_; }
   std::int64_t Hop() const { return hop_; }
 
-  // Fills `frame` with frame `index` (from 0, one after the other). False at the end of the
+  // Acquires frame `index` (from 0, one after the other) into the run's frame: a pattern from
+  // the run's pattern parameter, which the run steps after each pass. False at the end of the
   // source, with `error` empty after the frames asked for, at the end of an input without a
   // count, and at a stop of the capture; otherwise `error` says why.
-  bool Next(int index, analysis::TimeFrame &frame, const std::atomic<bool> &stop,
-            std::string &error);
+  bool Next(int index, core::Measurement &run, const std::atomic<bool> &stop, std::string &error);
 
 private:
   // True, with `error` saying so, when `length` samples are too few for the frames asked for.
@@ -45,7 +46,6 @@ private:
   std::int64_t first_ = 0;
   std::int64_t hop_ = analysis::kFrameLength;
   std::optional<std::int64_t> frames_;
-  std::int32_t param_;
   std::unique_ptr<AudioFile> file_;
   std::unique_ptr<Capture> capture_;
 };
