@@ -8,11 +8,11 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "app/edit_box.h"
-#include "app/image_control.h"
+#include "app/widgets/edit_box.h"
+#include "app/widgets/image_control.h"
 #include "app/main_window.h"
-#include "app/radio_group.h"
-#include "app/scroll_bar.h"
+#include "app/widgets/radio_group.h"
+#include "app/widgets/scroll_bar.h"
 
 // Reads and drives the main window's private state for the window tests.
 class TForm1Probe {

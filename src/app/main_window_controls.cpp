@@ -6,12 +6,12 @@
 #include <optional>
 
 #include "analysis/frame_scaling.h"
-#include "app/edit_box.h"
-#include "app/image_control.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
-#include "app/radio_group.h"
-#include "app/scroll_bar.h"
+#include "app/widgets/edit_box.h"
+#include "app/widgets/image_control.h"
+#include "app/widgets/radio_group.h"
+#include "app/widgets/scroll_bar.h"
 #include "core/sample_rate_text.h"
 #include "core/settings.h"
 #include "display/layout.h"

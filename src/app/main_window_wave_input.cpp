@@ -6,9 +6,9 @@
 
 #include "app/main_window.h"
 #include "app/message_boxes.h"
-#include "app/radio_group.h"
 #include "app/wave_in_event.h"
 #include "app/wave_in_thread.h"
+#include "app/widgets/radio_group.h"
 
 void TForm1::CreateWaveBuffers() {
   for (std::unique_ptr<sources::WaveHeader> &header : WaveHeaders) {

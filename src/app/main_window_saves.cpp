@@ -9,9 +9,9 @@
 #include <QLineEdit>
 
 #include "app/app_dir.h"
-#include "app/edit_box.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
+#include "app/widgets/edit_box.h"
 #include "core/data_export.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/image_control.h"
+#include "app/widgets/image_control.h"
 
 #include <QMouseEvent>
 #include <QPainter>

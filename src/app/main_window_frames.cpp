@@ -3,9 +3,9 @@
 #include <QLabel>
 
 #include "analysis/tick_count.h"
-#include "app/image_control.h"
 #include "app/main_window.h"
-#include "app/radio_group.h"
+#include "app/widgets/image_control.h"
+#include "app/widgets/radio_group.h"
 #include "display/layout.h"
 
 void TForm1::AcquireFrame() {

@@ -1,4 +1,4 @@
-#include "app/scroll_bar.h"
+#include "app/widgets/scroll_bar.h"
 
 #include <QPainter>
 #include <QStyleOptionFocusRect>
