@@ -21,6 +21,7 @@
 #include "app/widgets/image_control.h"
 #include "app/widgets/radio_group.h"
 #include "app/widgets/scroll_bar.h"
+#include "core/sample_rate_text.h"
 #include "core/settings.h"
 #include "display/layout.h"
 
@@ -87,7 +88,7 @@ void TForm1::CreateControls() {
 
   Edit1 = new EditBox(client);
   Edit1->setGeometry(424, 152, 65, 20);
-  Edit1->setText(QStringLiteral("44100"));
+  Edit1->setText(core::FormatSampleRate(core::kDefaultSampleRate));
   Edit1->SetMaxTypedLength(6);
   Edit1->OnKeyPress = [this](char16_t &key) { Edit1KeyPress(key); };
   Edit1->OnExit = [this] { Edit1Exit(); };

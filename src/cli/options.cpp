@@ -305,7 +305,9 @@ std::string UsageText() {
          "Source (one kind):\n" +
          HelpLine("--pattern N", "test pattern 0-" + Number(sources::kPatternCount - 1) + ": " +
                                      Listed(sources::kPatterns, PatternName, ", ", ", ")) +
-         "  --param K        pattern parameter of the first frame (default 4000); it\n"
+         "  --param K        pattern parameter of the first frame (default " +
+         Number(core::kInitialPatternParam) +
+         "); it\n"
          "                   steps after every frame as in a continuous run\n"
          "  FILE..., --input FILE\n"
          "                   audio files in any format libsndfile reads, '-' for standard\n"

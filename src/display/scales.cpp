@@ -1,6 +1,7 @@
 #include "display/scales.h"
 
 #include "analysis/extended.h"
+#include "analysis/frame.h"
 #include "display/layout.h"
 #include "display/number_format.h"
 
@@ -24,10 +25,10 @@ std::string FormatInt(const char *format, int value) {
 
 // x of tick i and left edge of label i: truncate(25.6 * i + 17) and truncate(25.6 * i + 8).
 int TickX(int i) {
-  return 256 * i / 10 + kPlotLeft;
+  return kPlotColumns * i / kLastAxisLabel + kPlotLeft;
 }
 int AxisLabelX(int i) {
-  return 256 * i / 10 + 8;
+  return kPlotColumns * i / kLastAxisLabel + 8;
 }
 
 } // namespace
@@ -64,7 +65,7 @@ void DrawLevelScale(Canvas &canvas, const Palette &palette, bool decibel) {
 // 0.1 is the double nearest it.
 std::string AxisLabel(int i, int binsPerColumn, int viewOffset, double frameTime) {
   using analysis::Extended;
-  const double step = 256 / frameTime;
+  const double step = kPlotColumns / frameTime;
   const Extended value = Extended(i) * Extended(step) * Extended(0.1) * Extended(binsPerColumn) +
                          Extended(viewOffset) / Extended(frameTime);
   return FormatFixed(value.ToDouble(), 0);
@@ -72,7 +73,7 @@ std::string AxisLabel(int i, int binsPerColumn, int viewOffset, double frameTime
 
 std::string MaxFrequencyLabel(double frameTime) {
   using analysis::Extended;
-  return FormatFixed((Extended(2048.0) / Extended(frameTime)).ToDouble(), 0);
+  return FormatFixed((Extended(analysis::kFrameLength / 2) / Extended(frameTime)).ToDouble(), 0);
 }
 
 std::string FrameTimeLabel(double frameTime) {
