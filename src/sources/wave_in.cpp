@@ -8,7 +8,6 @@
 #include <pulse/timeval.h>
 
 #include <algorithm>
-#include <optional>
 
 namespace sources {
 
@@ -83,16 +82,8 @@ WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
         pa_threaded_mainloop_signal(wave->mainloop, 0);
       },
       this);
-  if (const WaveResult result = WaitFor([this]() -> std::optional<WaveResult> {
-        const pa_context_state_t state = pa_context_get_state(context);
-        if (state == PA_CONTEXT_READY) {
-          return 0;
-        }
-        if (!PA_CONTEXT_IS_GOOD(state)) {
-          return ContextError(context);
-        }
-        return std::nullopt;
-      })) {
+  if (const WaveResult result = WaitUntil([this] { return pa_context_get_state(context); },
+                                          PA_CONTEXT_READY, PA_CONTEXT_IS_GOOD)) {
     return result;
   }
 
@@ -111,16 +102,8 @@ WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
   if (pa_stream_connect_record(stream, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY) < 0) {
     return ContextError(context);
   }
-  if (const WaveResult result = WaitFor([this]() -> std::optional<WaveResult> {
-        const pa_stream_state_t state = pa_stream_get_state(stream);
-        if (state == PA_STREAM_READY) {
-          return 0;
-        }
-        if (!PA_STREAM_IS_GOOD(state)) {
-          return ContextError(context);
-        }
-        return std::nullopt;
-      })) {
+  if (const WaveResult result = WaitUntil([this] { return pa_stream_get_state(stream); },
+                                          PA_STREAM_READY, PA_STREAM_IS_GOOD)) {
     return result;
   }
   pa_threaded_mainloop_get_api(mainloop)->time_free(timer);
@@ -130,10 +113,15 @@ WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
   return 0;
 }
 
-template <typename Check> WaveResult WaveIn::WaitFor(Check check) {
+template <typename Read, typename State>
+WaveResult WaveIn::WaitUntil(Read state, State ready, int (*good)(State)) {
   for (;;) {
-    if (const std::optional<WaveResult> result = check()) {
-      return *result;
+    const State now = state();
+    if (now == ready) {
+      return 0;
+    }
+    if (!good(now)) {
+      return ContextError(context);
     }
     if (timedOut) {
       return PA_ERR_TIMEOUT;

@@ -30,7 +30,10 @@ public:
 private:
   WaveIn() = default;
   WaveResult Connect(const WaveFormat &format, WaveCallback callback);
-  template <typename Check> WaveResult WaitFor(Check check);
+  // Waits, with the main loop locked, until the state that `state` reads is `ready` (0), is no
+  // longer good (the context's error) or the open times out.
+  template <typename Read, typename State>
+  WaveResult WaitUntil(Read state, State ready, int (*good)(State));
 
   static void OnContextState(pa_context *context, void *self);
   static void OnStreamState(pa_stream *stream, void *self);
