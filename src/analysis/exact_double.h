@@ -1,55 +1,145 @@
 #pragma once
 
-// Tests that decide when a value computed in double precision rounds to the same float as the
-// literal extended-precision computation. Every float midpoint is a double, so rounding through
-// double can differ only when the double lands exactly on a midpoint that the exact value is not
-// on; values below the normal float range, infinities and NaN are left to the literal route.
+// The tests that let the fast paths compute in double precision and still give the bits of the
+// literal extended-precision route, written once for every lane type: one double here (masks
+// are bool), four or eight doubles in vector_lanes.h. A kernel is a template over the lane type
+// that uses only these operations; the same proof then holds for every path that runs it.
+//
+// Midpoint lemma. Let X be an exact value, D = RN53(X) the double nearest it and E = RN64(X)
+// the literal route's 64-bit value. Every float midpoint (halfway between adjacent floats, the
+// overflow threshold 2^128 - 2^103 included) is a double, and rounding to nearest never moves a
+// value across a number of the target format, so X, D and E lie on the same side of every
+// midpoint. If E is a midpoint M, X lies within half a 64-bit ulp of the double M and D = M. So
+// if D is no midpoint, X, D and E lie strictly between the same two midpoints and round to the
+// same float; if D is a midpoint and X = D (the TwoSum error is 0), E = X too. Hence RN24(D)
+// differs from RN24(E) only when D is an inexact float midpoint, which IsFloatMidpoint finds from
+// the 29 bits below float precision; a D known only within n ulps of E is tested with
+// NearFloatMidpoint(D, n). The float grid keeps its spacing across 2^-126 but the bit test does
+// not see subnormal midpoints: a rounded float not above 2^-126 in magnitude (zero and NaN
+// included) goes to the literal route.
 
 #include <bit>
+#include <cmath>
+#include <concepts>
 #include <cstdint>
+#include <type_traits>
+
+#if defined(__x86_64__)
+// Code for CPUs with AVX2 and FMA, called only after the run-time check of UsesVectorPath.
+#define VIREO_AVX2 __attribute__((target("avx2,fma")))
+#endif
+// Kernels and generic lane operations: inlined into their caller, the AVX2 entry points
+// included, where the lane operations they call are inlined in turn.
+#define VIREO_KERNEL inline __attribute__((always_inline))
 
 namespace analysis::exact {
 
 // Bits of a double below the float precision: a float midpoint has exactly the top one set.
 inline constexpr std::uint64_t kBelowFloatMask = (std::uint64_t{1} << 29) - 1;
 inline constexpr std::uint64_t kFloatMidpointBits = std::uint64_t{1} << 28;
-inline constexpr double kFloatMin = 0x1p-126;
+inline constexpr std::uint64_t kExponentMask = 0x7ff0000000000000u;
+inline constexpr std::uint64_t kMantissaMask = 0x000fffffffffffffu;
+inline constexpr double kDoubleMax = 0x1.fffffffffffffp1023;
 
-// True when rounding d to float might not give the float nearest to the exact value that d was
-// rounded from: d is a float midpoint, or not a finite value in the normal float range.
-inline bool MayRoundDifferently(double d) {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(d);
-  const double magnitude = d < 0 ? -d : d;
-  return (bits & kBelowFloatMask) == kFloatMidpointBits ||
-         !(magnitude >= kFloatMin && magnitude <= 0x1.fffffffffffffp1023);
+// The lane of one double: plain double arithmetic, bool masks, the bits as an integer.
+inline std::uint64_t Bits(double x) {
+  return std::bit_cast<std::uint64_t>(x);
 }
-
-// True when sum, the double nearest to a + b, is exactly a + b (the TwoSum error term is 0).
-inline bool SumIsExact(double a, double b, double sum) {
-  const double bPart = sum - a;
-  const double aPart = sum - bPart;
-  return (a - aPart) + (b - bPart) == 0;
+inline double FromBits(std::uint64_t bits) {
+  return std::bit_cast<double>(bits);
 }
+// The bits that hold everything below float precision, in whatever packing is cheapest to test.
+inline std::uint64_t LowWords(double x) {
+  return Bits(x);
+}
+template <std::floating_point T> T Abs(T x) {
+  return std::fabs(x);
+}
+// !(a > b): true when either is NaN.
+template <std::floating_point T> bool NotGreater(T a, T b) {
+  return !(a > b);
+}
+// a × b + c rounded once (libm's fma is exact on every processor).
+inline double Fma(double a, double b, double c) {
+  return std::fma(a, b, c);
+}
+inline double Widen(float x) {
+  return x;
+}
+inline float ToFloat(double x) {
+  return static_cast<float>(x);
+}
+inline void Store(float *to, double x) {
+  *to = ToFloat(x);
+}
+inline bool WidenMask(bool mask) {
+  return mask;
+}
+inline bool None(bool mask) {
+  return !mask;
+}
+// Lanes loaded from floats or doubles, and the number of lanes.
+template <typename L, typename T> VIREO_KERNEL L Load(const T *from) {
+  if constexpr (std::is_same_v<L, double>) {
+    return *from;
+  } else {
+    return L::Load(from);
+  }
+}
+template <typename L> inline constexpr int kWidth = sizeof(L) / sizeof(double);
 
 // A value as an unevaluated sum hi + lo with |lo| at most half an ulp of hi.
-struct DoubleDouble {
-  double hi, lo;
-};
+template <typename L> struct Pair { L hi, lo; };
+using DoubleDouble = Pair<double>;
 
 // a + b exactly, as the rounded sum and its error.
-inline DoubleDouble TwoSum(double a, double b) {
-  const double sum = a + b;
-  const double bPart = sum - a;
+template <typename L> VIREO_KERNEL Pair<L> TwoSum(const L &a, const L &b) {
+  const L sum = a + b;
+  const L bPart = sum - a;
   return {sum, (a - (sum - bPart)) + (b - bPart)};
+}
+
+// TwoSum when |a| has at least the exponent of |b| (or a is 0): three operations.
+template <typename L> VIREO_KERNEL Pair<L> FastTwoSum(const L &a, const L &b) {
+  const L sum = a + b;
+  return {sum, b - (sum - a)};
+}
+
+// Lanes where `sum`, the double nearest a + b, is not exactly a + b (NaN included).
+template <typename L> VIREO_KERNEL auto InexactSum(const L &a, const L &b, const L &sum) {
+  const L bPart = sum - a;
+  const L aPart = sum - bPart;
+  return (a - aPart) + (b - bPart) != 0.0;
+}
+
+// The ulp of a normal x of magnitude at least 2^-969 (exponent field minus 52).
+template <typename L> VIREO_KERNEL L Ulp(const L &x) {
+  return FromBits((Bits(x) & kExponentMask) - (std::uint64_t{52} << 52));
+}
+
+// Lanes that are a power of two (or zero, or infinite): no mantissa bits.
+template <typename L> VIREO_KERNEL auto IsPowerOfTwo(const L &x) {
+  return (Bits(x) & kMantissaMask) == 0;
+}
+
+// Lanes whose double, given by its bits or its LowWords, lies exactly on a float midpoint.
+template <typename B> VIREO_KERNEL auto IsFloatMidpoint(const B &bits) {
+  return (bits & kBelowFloatMask) == kFloatMidpointBits;
+}
+
+// Lanes within `ulps` double ulps of a float midpoint (compared below 2^29, so signed or not).
+template <typename L> VIREO_KERNEL auto NearFloatMidpoint(const L &x, std::uint64_t ulps) {
+  return ((Bits(x) - (kFloatMidpointBits - ulps)) & kBelowFloatMask) < 2 * ulps + 1;
+}
+
+// Lanes outside the range where the midpoint lemma decides: a double, or the float it rounds
+// to, that is NaN, zero or not above the smallest normal float in magnitude. Infinity and the
+// doubles above the float range are inside: the overflow threshold is a midpoint.
+template <typename F> VIREO_KERNEL auto OutOfFloatRange(const F &f) {
+  return NotGreater(Abs(f), F(0x1p-126f));
 }
 
 // ln 2 as the nearest double and the double nearest the rest.
 inline constexpr DoubleDouble kLn2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
 
 } // namespace analysis::exact
-
-#if defined(__x86_64__)
-// Code for CPUs with AVX2 and FMA, called only after the run-time check of UsesVectorPath.
-#define VIREO_AVX2 __attribute__((target("avx2,fma")))
-#define VIREO_AVX2_INLINE VIREO_AVX2 inline __attribute__((always_inline))
-#endif

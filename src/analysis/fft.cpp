@@ -4,14 +4,11 @@
 #include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
 #include "analysis/extended.h"
+#include "analysis/vector_lanes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace analysis {
 
@@ -39,35 +36,53 @@ void LiteralButterfly(float &ar, float &ai, float &br, float &bi, float c, float
   bi = (yi - ti).ToFloat();
 }
 
-// The products of two floats are exact in double, so T in double has one rounding; rounding it
-// on to float matches the literal route unless the double is an inexact float midpoint (or out
-// of the normal range). A ± T of two floats rounds the same way through any wider format.
-bool NeedsLiteral(float c, float s, float br, float bi) {
-  const double p = static_cast<double>(c) * br, q = static_cast<double>(s) * bi;
-  const double u = static_cast<double>(c) * bi, v = static_cast<double>(s) * br;
-  const double tr = p - q, ti = u + v;
-  return (exact::MayRoundDifferently(tr) && !exact::SumIsExact(p, -q, tr)) ||
-         (exact::MayRoundDifferently(ti) && !exact::SumIsExact(u, v, ti));
+// T = W × B for the butterflies of one lane type (Wide holds their doubles, Narrow their
+// floats), rounded to float into tr and ti; false when a lane's rounding is in doubt.
+// Budget: each product of two floats is exact in double, so the double D of T has a single
+// rounding from the exact value X, which the literal route rounds once to 64 bits: the midpoint
+// lemma of exact_double.h applies as it stands. A ± T of two floats then rounds the same way
+// through double or 64 bits (both hold the exact sum with more than 2 × 24 + 2 bits).
+// Threshold: none to spare; a lane is in doubt when D is on a float midpoint or its float out of
+// range, and only undecided when the TwoSum error of D is not 0. The first test runs on all
+// lanes at once (packed low words, rounded floats), the second only when that one fires.
+template <typename Wide, typename Narrow>
+VIREO_KERNEL bool Twiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
+                          Narrow &tr, Narrow &ti) {
+  using namespace exact;
+  const Wide xr = Widen(br), xi = Widen(bi);
+  const Wide p = c * xr, q = s * xi, u = c * xi, v = s * xr;
+  const Wide wideR = p - q, wideI = u + v;
+  tr = ToFloat(wideR);
+  ti = ToFloat(wideI);
+  if (None(IsFloatMidpoint(LowWords(wideR)) | IsFloatMidpoint(LowWords(wideI)) |
+           OutOfFloatRange(tr) | OutOfFloatRange(ti))) [[likely]] {
+    return true;
+  }
+  return None(
+      ((IsFloatMidpoint(Bits(wideR)) | WidenMask(OutOfFloatRange(tr))) & InexactSum(p, -q, wideR)) |
+      ((IsFloatMidpoint(Bits(wideI)) | WidenMask(OutOfFloatRange(ti))) & InexactSum(u, v, wideI)));
 }
 
-void ScalarButterfly(float &ar, float &ai, float &br, float &bi, float c, float s) {
-  if (NeedsLiteral(c, s, br, bi)) {
-    LiteralButterfly(ar, ai, br, bi, c, s);
-    return;
-  }
-  const float tr = static_cast<float>(static_cast<double>(c) * br - static_cast<double>(s) * bi);
-  const float ti = static_cast<float>(static_cast<double>(c) * bi + static_cast<double>(s) * br);
-  if (std::isinf(tr) || std::isinf(ti)) {
-    // A ± T may be ∞ - ∞, whose NaN the processor chooses (negative on x86-64, positive on
-    // arm64); the literal route gives x86-64's on every processor.
-    LiteralButterfly(ar, ai, br, bi, c, s);
-    return;
-  }
-  const float yr = ar, yi = ai;
+// A ± T in float, for the butterflies of any lane type.
+template <typename F>
+VIREO_KERNEL void AddTwiddled(F &ar, F &ai, F &br, F &bi, const F &tr, const F &ti) {
+  const F yr = ar, yi = ai;
   ar = yr + tr;
   ai = yi + ti;
   br = yr - tr;
   bi = yi - ti;
+}
+
+void ScalarButterfly(float &ar, float &ai, float &br, float &bi, float c, float s) {
+  float tr, ti;
+  // Infinite T: A ± T may be ∞ - ∞, whose NaN the processor chooses (negative on x86-64,
+  // positive on arm64); the literal route gives x86-64's on every processor.
+  if (!Twiddle(br, bi, static_cast<double>(c), static_cast<double>(s), tr, ti) || std::isinf(tr) ||
+      std::isinf(ti)) {
+    LiteralButterfly(ar, ai, br, bi, c, s);
+    return;
+  }
+  AddTwiddled(ar, ai, br, bi, tr, ti);
 }
 
 void PortableFFT(const TimeFrame &input, SpectrumFrame &output) {
@@ -92,58 +107,26 @@ void PortableFFT(const TimeFrame &input, SpectrumFrame &output) {
 alignas(32) std::array<double, kFrameLength> WideStageCos;
 alignas(32) std::array<double, kFrameLength> WideStageNegSin;
 
-// Eight complex values in split form.
+// Eight complex values in split form, and the twiddles of eight butterflies as doubles.
 struct Lanes {
-  __m256 re, im;
+  exact::Float8 re, im;
+};
+struct Twiddles {
+  exact::Twin<exact::Quad> c, s;
 };
 
-// Lanes whose double lies exactly on a float midpoint.
-VIREO_AVX2_INLINE __m256i MidpointLanes(__m256d d) {
-  const __m256i low =
-      _mm256_and_si256(_mm256_castpd_si256(d), _mm256_set1_epi64x(exact::kBelowFloatMask));
-  return _mm256_cmpeq_epi64(low, _mm256_set1_epi64x(exact::kFloatMidpointBits));
-}
-
-// Whether any of the eight doubles lies on a float midpoint, tested on their low 32 bits (which
-// hold all 29 bits below float precision) gathered into one vector; lanes in no useful order.
-VIREO_AVX2_INLINE __m256i MidpointPairs(__m256d low, __m256d high) {
-  const __m256i words =
-      _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castpd_ps(low), _mm256_castpd_ps(high), 0x88));
-  return _mm256_cmpeq_epi32(
-      _mm256_and_si256(words, _mm256_set1_epi32(static_cast<int>(exact::kBelowFloatMask))),
-      _mm256_set1_epi32(static_cast<int>(exact::kFloatMidpointBits)));
-}
-
-// Lanes whose float is NaN, zero or not above the smallest normal float in magnitude.
-// Infinities need no check: their double was rounded from an exact value beyond the float range,
-// or came from infinite inputs, and either way rounds alike on the literal route.
-VIREO_AVX2_INLINE __m256i OutOfRangeLanes(__m256 f) {
-  const __m256 magnitude = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), f);
-  return _mm256_castps_si256(_mm256_cmp_ps(magnitude, _mm256_set1_ps(0x1p-126f), _CMP_NGT_UQ));
-}
-
-// Lanes where a + b was not exact when rounded to `sum` (TwoSum error not 0, NaN included).
-VIREO_AVX2_INLINE __m256d InexactSumLanes(__m256d a, __m256d b, __m256d sum) {
-  const __m256d bPart = _mm256_sub_pd(sum, a);
-  const __m256d aPart = _mm256_sub_pd(sum, bPart);
-  const __m256d error = _mm256_add_pd(_mm256_sub_pd(a, aPart), _mm256_sub_pd(b, bPart));
-  return _mm256_cmp_pd(error, _mm256_setzero_pd(), _CMP_NEQ_UQ);
-}
-
-VIREO_AVX2_INLINE __m256d Low(__m256 v) {
-  return _mm256_cvtps_pd(_mm256_castps256_ps128(v));
-}
-VIREO_AVX2_INLINE __m256d High(__m256 v) {
-  return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1));
-}
-
 // The eight butterflies one by one, for the rare groups that the vector code cannot decide.
-VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, const double *c, const double *s) {
+VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, const Twiddles &w) {
   alignas(32) float ar[8], ai[8], br[8], bi[8];
-  _mm256_store_ps(ar, a.re);
-  _mm256_store_ps(ai, a.im);
-  _mm256_store_ps(br, b.re);
-  _mm256_store_ps(bi, b.im);
+  alignas(32) double c[8], s[8];
+  _mm256_store_ps(ar, a.re.v);
+  _mm256_store_ps(ai, a.im.v);
+  _mm256_store_ps(br, b.re.v);
+  _mm256_store_ps(bi, b.im.v);
+  _mm256_store_pd(c, w.c.lo.v);
+  _mm256_store_pd(c + 4, w.c.hi.v);
+  _mm256_store_pd(s, w.s.lo.v);
+  _mm256_store_pd(s + 4, w.s.hi.v);
   for (int lane = 0; lane < 8; ++lane) {
     ScalarButterfly(ar[lane], ai[lane], br[lane], bi[lane], static_cast<float>(c[lane]),
                     static_cast<float>(s[lane]));
@@ -152,81 +135,32 @@ VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, const double *c, const double *s
   b = {_mm256_load_ps(br), _mm256_load_ps(bi)};
 }
 
-// Twiddles of eight butterflies as doubles, lanes 0-3 and 4-7.
-struct Twiddles {
-  __m256d cl, ch, sl, sh;
-};
-
 VIREO_AVX2_INLINE Twiddles LoadTwiddles(int index) {
-  return {_mm256_load_pd(&WideStageCos[index]), _mm256_load_pd(&WideStageCos[index + 4]),
-          _mm256_load_pd(&WideStageNegSin[index]), _mm256_load_pd(&WideStageNegSin[index + 4])};
+  return {{_mm256_load_pd(&WideStageCos[index]), _mm256_load_pd(&WideStageCos[index + 4])},
+          {_mm256_load_pd(&WideStageNegSin[index]), _mm256_load_pd(&WideStageNegSin[index + 4])}};
 }
 
 VIREO_AVX2_INLINE Twiddles BroadcastTwiddle(int index) {
-  const __m256d c = _mm256_set1_pd(WideStageCos[index]), s = _mm256_set1_pd(WideStageNegSin[index]);
-  return {c, c, s, s};
+  const exact::Quad c = WideStageCos[index], s = WideStageNegSin[index];
+  return {{c, c}, {s, s}};
 }
 
-// Eight butterflies at once on a and b: the computation of ScalarButterfly in double lanes.
-// When a lane is in doubt and its sum was inexact, the eight are redone one by one.
+// Eight butterflies at once on a and b: the computation of ScalarButterfly in double lanes
+// (infinite T needs no check: A ± T runs on x86-64, whose NaN the literal route gives).
 VIREO_AVX2_INLINE void Butterflies(Lanes &a, Lanes &b, const Twiddles &w) {
-  const __m256d xrl = Low(b.re), xrh = High(b.re), xil = Low(b.im), xih = High(b.im);
-  const __m256d pl = _mm256_mul_pd(w.cl, xrl), ph = _mm256_mul_pd(w.ch, xrh);
-  const __m256d ql = _mm256_mul_pd(w.sl, xil), qh = _mm256_mul_pd(w.sh, xih);
-  const __m256d ul = _mm256_mul_pd(w.cl, xil), uh = _mm256_mul_pd(w.ch, xih);
-  const __m256d vl = _mm256_mul_pd(w.sl, xrl), vh = _mm256_mul_pd(w.sh, xrh);
-  const __m256d trl = _mm256_sub_pd(pl, ql), trh = _mm256_sub_pd(ph, qh);
-  const __m256d til = _mm256_add_pd(ul, vl), tih = _mm256_add_pd(uh, vh);
-  const __m256 tr = _mm256_set_m128(_mm256_cvtpd_ps(trh), _mm256_cvtpd_ps(trl));
-  const __m256 ti = _mm256_set_m128(_mm256_cvtpd_ps(tih), _mm256_cvtpd_ps(til));
-
-  const __m256i rangeR = OutOfRangeLanes(tr), rangeI = OutOfRangeLanes(ti);
-  const __m256i anyDoubt =
-      _mm256_or_si256(_mm256_or_si256(MidpointPairs(trl, trh), MidpointPairs(til, tih)),
-                      _mm256_or_si256(rangeR, rangeI));
-  if (!_mm256_testz_si256(anyDoubt, anyDoubt)) [[unlikely]] {
-    // Doubt per double lane, the float lanes' range masks widened to 64 bits.
-    const __m256i doubtful[4] = {
-        _mm256_or_si256(MidpointLanes(trl), _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeR))),
-        _mm256_or_si256(MidpointLanes(trh),
-                        _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeR, 1))),
-        _mm256_or_si256(MidpointLanes(til), _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rangeI))),
-        _mm256_or_si256(MidpointLanes(tih),
-                        _mm256_cvtepi32_epi64(_mm256_extracti128_si256(rangeI, 1)))};
-    // A doubtful lane whose sum was exact rounds correctly all the same.
-    const __m256d negative = _mm256_set1_pd(-0.0);
-    const __m256d inexact[4] = {InexactSumLanes(pl, _mm256_xor_pd(ql, negative), trl),
-                                InexactSumLanes(ph, _mm256_xor_pd(qh, negative), trh),
-                                InexactSumLanes(ul, vl, til), InexactSumLanes(uh, vh, tih)};
-    __m256d undecided = _mm256_setzero_pd();
-    for (int i = 0; i < 4; ++i) {
-      undecided =
-          _mm256_or_pd(undecided, _mm256_and_pd(_mm256_castsi256_pd(doubtful[i]), inexact[i]));
-    }
-    if (!_mm256_testz_pd(undecided, undecided)) {
-      alignas(32) double c[8], s[8];
-      _mm256_store_pd(c, w.cl);
-      _mm256_store_pd(c + 4, w.ch);
-      _mm256_store_pd(s, w.sl);
-      _mm256_store_pd(s + 4, w.sh);
-      ScalarLanes(a, b, c, s);
-      return;
-    }
+  exact::Float8 tr, ti;
+  if (!Twiddle(b.re, b.im, w.c, w.s, tr, ti)) [[unlikely]] {
+    ScalarLanes(a, b, w);
+    return;
   }
-  const Lanes sum = {_mm256_add_ps(a.re, tr), _mm256_add_ps(a.im, ti)};
-  b = {_mm256_sub_ps(a.re, tr), _mm256_sub_ps(a.im, ti)};
-  a = sum;
+  AddTwiddled(a.re, a.im, b.re, b.im, tr, ti);
 }
 
 // Eight butterflies on values b whose imaginary parts are all ±0, with a twiddle whose second
 // part is ±0 or ±1 and finite b: then T is c × Br rounded once (plus exact zeros), as in float.
 VIREO_AVX2_INLINE void ZeroImaginaryButterflies(Lanes &a, Lanes &b, float cos, float negSin) {
-  const __m256 c = _mm256_set1_ps(cos), s = _mm256_set1_ps(negSin);
-  const __m256 tr = _mm256_sub_ps(_mm256_mul_ps(c, b.re), _mm256_mul_ps(s, b.im));
-  const __m256 ti = _mm256_add_ps(_mm256_mul_ps(c, b.im), _mm256_mul_ps(s, b.re));
-  const Lanes sum = {_mm256_add_ps(a.re, tr), _mm256_add_ps(a.im, ti)};
-  b = {_mm256_sub_ps(a.re, tr), _mm256_sub_ps(a.im, ti)};
-  a = sum;
+  const exact::Float8 c = cos, s = negSin;
+  AddTwiddled(a.re, a.im, b.re, b.im, c * b.re - s * b.im, c * b.im + s * b.re);
 }
 
 // Transposes the 8 × 8 floats held in rows[0 … 7].
@@ -254,13 +188,14 @@ VIREO_AVX2_INLINE Lanes LoadLanes(const float *re, const float *im, int at) {
 }
 
 VIREO_AVX2_INLINE void StoreLanes(float *re, float *im, int at, const Lanes &x) {
-  _mm256_store_ps(&re[at], x.re);
-  _mm256_store_ps(&im[at], x.im);
+  _mm256_store_ps(&re[at], x.re.v);
+  _mm256_store_ps(&im[at], x.im.v);
 }
 
 // Stores eight complex values interleaved as (re, im) pairs from element `at` on.
 VIREO_AVX2_INLINE void StoreInterleaved(SpectrumFrame &output, int at, const Lanes &x) {
-  const __m256 low = _mm256_unpacklo_ps(x.re, x.im), high = _mm256_unpackhi_ps(x.re, x.im);
+  const __m256 low = _mm256_unpacklo_ps(x.re.v, x.im.v);
+  const __m256 high = _mm256_unpackhi_ps(x.re.v, x.im.v);
   _mm256_storeu_ps(&output[2 * at], _mm256_permute2f128_ps(low, high, 0x20));
   _mm256_storeu_ps(&output[2 * at + 8], _mm256_permute2f128_ps(low, high, 0x31));
 }
@@ -285,7 +220,7 @@ VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
     __m256 special = _mm256_setzero_ps();
     for (int j = 0; j < kBlock; ++j) {
       special =
-          _mm256_or_ps(special, _mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), rows[j].re),
+          _mm256_or_ps(special, _mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), rows[j].re.v),
                                               _mm256_set1_ps(INFINITY), _CMP_NLT_UQ));
     }
     const int exactHalves = _mm256_testz_ps(special, special) ? 2 : 0;
@@ -304,8 +239,8 @@ VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
     }
     __m256 real[kBlock], imaginary[kBlock];
     for (int j = 0; j < kBlock; ++j) {
-      real[j] = rows[j].re;
-      imaginary[j] = rows[j].im;
+      real[j] = rows[j].re.v;
+      imaginary[j] = rows[j].im.v;
     }
     Transpose8(real);
     Transpose8(imaginary);

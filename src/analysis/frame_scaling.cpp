@@ -4,12 +4,9 @@
 #include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
 #include "analysis/extended.h"
+#include "analysis/vector_lanes.h"
 
 #include <array>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace analysis {
 
@@ -43,47 +40,25 @@ float LiteralSample(float x, double gain, const Window *window, int i) {
   return (window ? window->weight[i] * scaled : scaled).ToFloat();
 }
 
-void PortableScale(TimeFrame &data, double gain, const Window *window) {
-  for (int i = 0; i < kFrameLength; ++i) {
-    data[i] = LiteralSample(data[i], gain, window, i);
-  }
-}
-
-#if defined(__x86_64__)
-
-// Four samples at a time in double: x × (gain × 2^-11), times the weight rounded to double. The
-// result is within 4 double ulps of the literal value before its rounding to float, so the two
-// give the same float unless the double lies that close to a float midpoint or outside the normal
-// float range (exact zeros excepted); those samples are redone the literal way.
-VIREO_AVX2 void VectorScale(TimeFrame &data, double gain, const Window *window) {
-  constexpr int kLanes = 4;
-  constexpr long long kNear = 8;
-  const __m256d factor = _mm256_set1_pd(gain * 0x1p-11);
-  const __m256d signMask = _mm256_set1_pd(-0.0);
-  const __m256d floatMin = _mm256_set1_pd(exact::kFloatMin);
-  const __m256d doubleMax = _mm256_set1_pd(0x1.fffffffffffffp1023);
-  const __m256i below = _mm256_set1_epi64x(static_cast<long long>(exact::kBelowFloatMask));
-  const __m256i nearStart =
-      _mm256_set1_epi64x(static_cast<long long>(exact::kFloatMidpointBits) - kNear);
-  const __m256i nearWidth = _mm256_set1_epi64x(2 * kNear + 1);
+// Scales the frame L::width samples at a time in double: x × (gain × 2^-11), times the weight
+// rounded to double; lanes whose rounding to float is in doubt are redone the literal way.
+// Budget: the literal value E = RN64(w × RN64(x × gain)) × 2^-11 (w the 64-bit weight, the
+// factor 2^-11 exact) and the computed D = RN53(RN53(x × RN53(gain × 2^-11)) × RN53(w)) are
+// within 3 × 2^-53 + 2 × 2^-64 of each other relative to D, under 3.01 ulps of D (without the
+// window one rounding: half an ulp); the exact product gain × 2^-11 adds nothing. Threshold: D
+// within 8 ulps of a float midpoint (the lemma of exact_double.h with room to spare), or out of
+// its range and not an exact zero (a zero sample, or the window's first weight).
+template <typename L> VIREO_KERNEL void Scale(TimeFrame &data, double gain, const Window *window) {
+  using namespace exact;
+  constexpr int kLanes = kWidth<L>;
+  const L factor = gain * 0x1p-11;
   for (int i = 0; i < kFrameLength; i += kLanes) {
-    __m256d d = _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(&data[i])), factor);
+    L d = Load<L>(&data[i]) * factor;
     if (window) {
-      d = _mm256_mul_pd(d, _mm256_load_pd(&window->rounded[i]));
+      d = d * Load<L>(&window->rounded[i]);
     }
-    const __m256d magnitude = _mm256_andnot_pd(signMask, d);
-    const __m256d inRange =
-        _mm256_or_pd(_mm256_and_pd(_mm256_cmp_pd(magnitude, floatMin, _CMP_GE_OQ),
-                                   _mm256_cmp_pd(magnitude, doubleMax, _CMP_LE_OQ)),
-                     _mm256_cmp_pd(d, _mm256_setzero_pd(), _CMP_EQ_OQ));
-    const __m256i offset =
-        _mm256_and_si256(_mm256_sub_epi64(_mm256_castpd_si256(d), nearStart), below);
-    const __m256i nearMidpoint = _mm256_cmpgt_epi64(nearWidth, offset);
-    const __m256i doubtful = _mm256_or_si256(
-        nearMidpoint,
-        _mm256_castpd_si256(_mm256_xor_pd(inRange, _mm256_castsi256_pd(_mm256_set1_epi64x(-1)))));
-    if (_mm256_testz_si256(doubtful, doubtful)) {
-      _mm_storeu_ps(&data[i], _mm256_cvtpd_ps(d));
+    if (None(NearFloatMidpoint(d, 8) | (OutOfFloatRange(d) & (d != 0.0)))) [[likely]] {
+      Store(&data[i], d);
     } else {
       Fallbacks().samples += kLanes;
       for (int lane = i; lane < i + kLanes; ++lane) {
@@ -93,6 +68,10 @@ VIREO_AVX2 void VectorScale(TimeFrame &data, double gain, const Window *window) 
   }
 }
 
+#if defined(__x86_64__)
+VIREO_AVX2 void VectorScale(TimeFrame &data, double gain, const Window *window) {
+  Scale<exact::Quad>(data, gain, window);
+}
 #endif
 
 } // namespace
@@ -105,7 +84,7 @@ void ScaleFrame(TimeFrame &data, double gain, bool window) {
     return;
   }
 #endif
-  PortableScale(data, gain, weights);
+  Scale<double>(data, gain, weights);
 }
 
 } // namespace analysis

@@ -5,15 +5,10 @@
 #include "analysis/exact_double.h"
 #include "analysis/exact_log.h"
 #include "analysis/extended.h"
+#include "analysis/vector_lanes.h"
 
-#include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace analysis {
 
@@ -44,218 +39,120 @@ double LiteralLevel(double power, bool decibel) {
   return (DecimalLog(power) * -10).ToDouble();
 }
 
-using exact::DoubleDouble;
-using exact::kLn2;
-using exact::TwoSum;
-
-double Ulp(double x) {
-  const std::uint64_t exponent = std::bit_cast<std::uint64_t>(x) & 0x7ff0000000000000u;
-  return std::bit_cast<double>(exponent - (std::uint64_t{52} << 52));
-}
-
-bool IsPowerOfTwo(double x) {
-  return (std::bit_cast<std::uint64_t>(x) & 0x000fffffffffffffu) == 0;
-}
-
-// The exact sum of two squares of floats (each exact in double), rounded to double; false when
-// rounding it first to 64 bits might land on a double midpoint and round the other way.
-bool FastPower(double square0, double square1, double &power) {
-  const DoubleDouble sum = TwoSum(square0, square1);
-  power = sum.hi;
-  if (sum.lo == 0) {
-    return true;
-  }
-  if (IsPowerOfTwo(power) || !std::isfinite(power)) {
-    return false;
-  }
-  const double half = Ulp(power) / 2;
-  const double error = std::fabs(sum.lo);
-  // A 64-bit rounding moves the sum by at most half an ulp of 64 bits, 2^-11 of a double ulp.
-  return error == half || std::fabs(error - half) > half * 0x1p-10;
-}
-
-// 1/3, 1/4, … 1/9: the series of log1p from its cubic term on, in powers of -r. With |r| below
-// 2^-8 the terms from r^10 on stay below 2^-72 of log1p(r).
+// 1/3, 1/4, … 1/9: the series of log1p from its cubic term on, in powers of -r.
 constexpr int kLogSeriesTerms = 7;
 constexpr double kLogSeries[kLogSeriesTerms] = {1.0 / 3, 1.0 / 4, 1.0 / 5, 1.0 / 6,
                                                 1.0 / 7, 1.0 / 8, 1.0 / 9};
 
 // -10 / ln 10 as a pair of doubles.
-constexpr DoubleDouble kDecibelFactor = {-0x1.15f2ced384f29p+2, 0x1.02bea6b55233cp-53};
+constexpr exact::DoubleDouble kDecibelFactor = {-0x1.15f2ced384f29p+2, 0x1.02bea6b55233cp-53};
+// How far from a rounding boundary a decibel level must be, relative to its magnitude.
+constexpr double kLevelMargin = 0x1p-61;
 
-// The decibel levels' acceptance test, shared by the scalar and the vector code: -10 × log10(p)
-// for a positive finite normal power rounds to double as the literal route rounds it unless the
-// value lies within kLevelMargin of its magnitude from a rounding boundary.
-// Lemma: if the literal value V and the computed value F = hi + lo lie strictly between the
+// The rows of the logarithm table (see analysis_tables.h) at each lane's index.
+template <typename L> struct LogRows { L inverse, hi, lo; };
+inline LogRows<double> LoadLogRows(std::uint64_t index) {
+  const tables::LogRow &row = tables::kLog[index];
+  return {row.inverse, row.hi, row.lo};
+}
+#if defined(__x86_64__)
+// One by one: gathers are slow on some CPUs.
+VIREO_AVX2 inline LogRows<exact::Quad> LoadLogRows(const exact::QuadBits &index) {
+  alignas(32) std::int64_t rows[4];
+  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), index.v);
+  const tables::LogRow &e0 = tables::kLog[rows[0]], &e1 = tables::kLog[rows[1]];
+  const tables::LogRow &e2 = tables::kLog[rows[2]], &e3 = tables::kLog[rows[3]];
+  return {_mm256_set_pd(e3.inverse, e2.inverse, e1.inverse, e0.inverse),
+          _mm256_set_pd(e3.hi, e2.hi, e1.hi, e0.hi), _mm256_set_pd(e3.lo, e2.lo, e1.lo, e0.lo)};
+}
+#endif
+
+// The decibel level -10 × log10(p) of the power p = square0 + square1 (two exact squares of
+// floats) in each lane, as the literal route rounds it, and the lanes it cannot decide: zero,
+// infinite and NaN powers among them.
+// Power: the sum is rounded to double once; the literal route rounds it to 64 bits first, which
+// moves it by at most 2^-11 of a double ulp, so the two agree unless the TwoSum error lies within
+// 2^-10 of half an ulp (or exactly on it) or the sum is a power of two (asymmetric interval).
+// Level lemma: if the literal value V and the computed value F = hi + lo lie strictly between the
 // same two adjacent double midpoints, both round to hi.
 // Budget: V = RN64(RN64(c × log2 p) × -10) with c = RN64(log10 2) is three 64-bit roundings
 // away from X = -10 log10 p: |V - X| ≤ 3 × 2^-64 (1 + 2^-63) |X| < 2^-62.41 |X|. F has a
-// relative error below 2^-74. In the vector code: the table offsets and ln 2 as pairs of doubles
-// (2^-106 each, times at most 1075 octaves against a logarithm of at least 2^-9 when either is
-// used), the series cut after r^9 (|r|^10 < 2^-80, 2^-83 of log1p(r)), its tail from r³ on in
-// plain double (2^-50 of r³/3, 2^-76 of r, r at most twice ln p), the double-double sums and
-// the product (2^-100 together). The scalar code takes ln p from NaturalLogPair (2^-81).
+// relative error below 2^-74: the table offsets and ln 2 as pairs of doubles (2^-106 each, times
+// at most 1075 octaves against a logarithm of at least 2^-9 when either is used), the series cut
+// after r^9 (|r| < 2^-8: |r|^10 < 2^-80, 2^-83 of log1p(r)), its tail from r³ on in plain double
+// (2^-50 of r³/3, 2^-76 of r, r at most twice ln p), the double-double sums and the product
+// (2^-100 together).
 // Threshold: a margin above 2^-61 |hi| exceeds |V - F| < 2^-62.39 |X| by a factor of 2.6, so V
 // lies between the same midpoints as F. Powers of two as results are left out: their rounding
 // interval is not symmetric.
-constexpr double kLevelMargin = 0x1p-61;
+template <typename L, typename Mask>
+VIREO_KERNEL void Decibels(const L &square0, const L &square1, L &level, Mask &doubtful) {
+  using namespace exact;
+  const Pair<L> power = TwoSum(square0, square1);
+  const L p = power.hi;
+  const L half = Ulp(p) * 0.5;
+  const L error = Abs(power.lo);
+  const auto powerSure =
+      (power.lo == 0.0) |
+      ((!IsPowerOfTwo(p)) & ((error == half) | (Abs(error - half) > half * 0x1p-10)));
+  const auto normal = (p >= 0x1p-1022) & (p <= kDoubleMax);
 
-// -10 × log10(p) for a positive finite normal power as the literal route rounds it, or false
-// when the acceptance test above cannot decide.
-bool FastDecibels(double power, double &level) {
-  const DoubleDouble logarithm = NaturalLogPair(power);
-  const double product = kDecibelFactor.hi * logarithm.hi;
-  const double productLow = std::fma(kDecibelFactor.hi, logarithm.hi, -product) +
-                            (kDecibelFactor.hi * logarithm.lo + kDecibelFactor.lo * logarithm.hi);
-  const DoubleDouble result = TwoSum(product, productLow);
-  if (result.hi == 0 || IsPowerOfTwo(result.hi)) {
-    return false;
-  }
+  // p = 2^e × m × (N/512 or N/256) with r = m × inverse - 1 below 2^-8 and exact: ln p is
+  // e ln 2 + offset + log1p(r). The exponent counts one higher for the upper half of the table
+  // and becomes a double through 2^52 + e.
+  const auto bits = Bits(p);
+  const auto index = (bits >> 44) & 0xff;
+  const LogRows<L> row = LoadLogRows(index);
+  const L e = FromBits(((bits >> 52) + (index >> 7)) | 0x4330000000000000u) - (0x1p52 + 1023);
+  const L mantissa = FromBits((bits & kMantissaMask) | 0x3ff0000000000000u);
+  const L r = Fma(mantissa, row.inverse, -1.0);
+
+  const L square = r * r;
+  const L squareError = Fma(r, r, -square);
+  const L minusR = -r;
+  // Estrin's scheme: pairs of terms first, for a short dependency chain.
+  const L r2 = minusR * minusR, r4 = r2 * r2;
+  const L low2 = Fma(kLogSeries[1], minusR, kLogSeries[0]);
+  const L mid2 = Fma(kLogSeries[3], minusR, kLogSeries[2]);
+  const L high2 = Fma(kLogSeries[5], minusR, kLogSeries[4]);
+  const L tail = Fma(Fma(kLogSeries[6], r2, high2), r4, Fma(mid2, r2, low2)) * (square * r);
+  const Pair<L> head = TwoSum(r, square * -0.5);
+  const L octaves = e * kLn2.hi;
+  const L octavesError = Fma(e, kLn2.hi, -octaves);
+  // |e| ln 2 is at least ln 2 unless e is 0, and every offset is below 0.41 in magnitude.
+  const Pair<L> first = FastTwoSum(octaves, row.hi);
+  const Pair<L> second = TwoSum(first.hi, head.hi);
+  const L low = ((first.lo + second.lo) + (Fma(e, kLn2.lo, octavesError) + row.lo)) +
+                (Fma(squareError, -0.5, head.lo) + tail);
+  const Pair<L> logarithm = FastTwoSum(second.hi, low);
+
+  const L product = kDecibelFactor.hi * logarithm.hi;
+  const L productLow = Fma(kDecibelFactor.hi, logarithm.hi, -product) +
+                       Fma(kDecibelFactor.hi, logarithm.lo, kDecibelFactor.lo * logarithm.hi);
+  const Pair<L> result = FastTwoSum(product, productLow);
+  const L margin = Ulp(result.hi) * 0.5 - Abs(result.lo);
+  const auto levelSure = (!IsPowerOfTwo(result.hi)) & (margin > Abs(result.hi) * kLevelMargin);
   level = result.hi;
-  return Ulp(result.hi) / 2 - std::fabs(result.lo) > std::fabs(result.hi) * kLevelMargin;
+  doubtful = !(powerSure & normal & levelSure);
 }
 
 double FloatBinLevel(float re, float im, bool decibel) {
-  double power;
-  const double square0 = static_cast<double>(re) * re;
-  const double square1 = static_cast<double>(im) * im;
-  if (!decibel || !FastPower(square0, square1, power)) {
-    if (decibel) {
-      ++Fallbacks().levels;
+  if (decibel) {
+    double level;
+    bool doubtful;
+    Decibels(static_cast<double>(re) * re, static_cast<double>(im) * im, level, doubtful);
+    if (!doubtful) {
+      return level;
     }
-    return LiteralLevel(LiteralPower(re, im), decibel);
+    if (re == 0 && im == 0) {
+      return kZeroPowerLevel;
+    }
+    ++Fallbacks().levels;
   }
-  if (power == 0) {
-    return kZeroPowerLevel;
-  }
-  double level;
-  if (std::isfinite(power) && FastDecibels(power, level)) {
-    return level;
-  }
-  ++Fallbacks().levels;
-  return LiteralLevel(power, true);
+  return LiteralLevel(LiteralPower(re, im), decibel);
 }
 
 #if defined(__x86_64__)
-
-struct Pair {
-  __m256d hi, lo;
-};
-
-VIREO_AVX2_INLINE Pair TwoSum4(__m256d a, __m256d b) {
-  const __m256d sum = _mm256_add_pd(a, b);
-  const __m256d bPart = _mm256_sub_pd(sum, a);
-  return {sum, _mm256_add_pd(_mm256_sub_pd(a, _mm256_sub_pd(sum, bPart)), _mm256_sub_pd(b, bPart))};
-}
-
-// TwoSum when |a| has at least the exponent of |b| (or a is 0): three operations.
-VIREO_AVX2_INLINE Pair FastTwoSum4(__m256d a, __m256d b) {
-  const __m256d sum = _mm256_add_pd(a, b);
-  return {sum, _mm256_sub_pd(b, _mm256_sub_pd(sum, a))};
-}
-
-VIREO_AVX2_INLINE __m256d Ulp4(__m256d x) {
-  const __m256i exponent =
-      _mm256_and_si256(_mm256_castpd_si256(x), _mm256_set1_epi64x(0x7ff0000000000000));
-  return _mm256_castsi256_pd(
-      _mm256_sub_epi64(exponent, _mm256_set1_epi64x(std::int64_t{52} << 52)));
-}
-
-// Lanes that are a power of two (or zero): no mantissa bits.
-VIREO_AVX2_INLINE __m256d PowerOfTwoLanes(__m256d x) {
-  const __m256i mantissa =
-      _mm256_and_si256(_mm256_castpd_si256(x), _mm256_set1_epi64x(0x000fffffffffffff));
-  return _mm256_castsi256_pd(_mm256_cmpeq_epi64(mantissa, _mm256_setzero_si256()));
-}
-
-VIREO_AVX2_INLINE __m256d Abs4(__m256d x) {
-  return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
-}
-
-// FastPower and FastDecibels on four bins at once; `doubtful` marks the lanes that the scalar
-// code must decide (zero power included, which has its own level).
-VIREO_AVX2 __m256d VectorDecibels(__m256d square0, __m256d square1, __m256d &doubtful) {
-  const Pair power = TwoSum4(square0, square1);
-  const __m256d p = power.hi;
-  const __m256d half = _mm256_mul_pd(Ulp4(p), _mm256_set1_pd(0.5));
-  const __m256d error = Abs4(power.lo);
-  const __m256d powerSure = _mm256_or_pd(
-      _mm256_cmp_pd(power.lo, _mm256_setzero_pd(), _CMP_EQ_OQ),
-      _mm256_andnot_pd(
-          PowerOfTwoLanes(p),
-          _mm256_or_pd(_mm256_cmp_pd(error, half, _CMP_EQ_OQ),
-                       _mm256_cmp_pd(Abs4(_mm256_sub_pd(error, half)),
-                                     _mm256_mul_pd(half, _mm256_set1_pd(0x1p-10)), _CMP_GT_OQ))));
-  const __m256d normal =
-      _mm256_and_pd(_mm256_cmp_pd(p, _mm256_set1_pd(0x1p-1022), _CMP_GE_OQ),
-                    _mm256_cmp_pd(p, _mm256_set1_pd(0x1.fffffffffffffp1023), _CMP_LE_OQ));
-
-  const __m256i bits = _mm256_castpd_si256(p);
-  const __m256i index = _mm256_and_si256(_mm256_srli_epi64(bits, 44), _mm256_set1_epi64x(0xff));
-  // Table rows looked up one by one: gathers are slow on some CPUs.
-  alignas(32) std::int64_t rows[4];
-  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), index);
-  const tables::LogRow &e0 = tables::kLog[rows[0]], &e1 = tables::kLog[rows[1]];
-  const tables::LogRow &e2 = tables::kLog[rows[2]], &e3 = tables::kLog[rows[3]];
-  const __m256d inverse = _mm256_set_pd(e3.inverse, e2.inverse, e1.inverse, e0.inverse);
-  const __m256d offsetHi = _mm256_set_pd(e3.hi, e2.hi, e1.hi, e0.hi);
-  const __m256d offsetLo = _mm256_set_pd(e3.lo, e2.lo, e1.lo, e0.lo);
-  // The exponent, one higher for the upper half of the table, as a double via 2^52 + e.
-  const __m256i biased = _mm256_add_epi64(_mm256_srli_epi64(bits, 52), _mm256_srli_epi64(index, 7));
-  const __m256d e = _mm256_sub_pd(
-      _mm256_castsi256_pd(_mm256_or_si256(biased, _mm256_set1_epi64x(0x4330000000000000))),
-      _mm256_set1_pd(0x1p52 + 1023));
-  const __m256d mantissa = _mm256_castsi256_pd(
-      _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi64x(0x000fffffffffffff)),
-                      _mm256_set1_epi64x(0x3ff0000000000000)));
-  const __m256d r = _mm256_fmsub_pd(mantissa, inverse, _mm256_set1_pd(1.0));
-
-  const __m256d square = _mm256_mul_pd(r, r);
-  const __m256d squareError = _mm256_fmsub_pd(r, r, square);
-  const __m256d minusR = _mm256_xor_pd(r, _mm256_set1_pd(-0.0));
-  // Estrin's scheme: pairs of terms first, for a short dependency chain.
-  const __m256d r2 = _mm256_mul_pd(minusR, minusR), r4 = _mm256_mul_pd(r2, r2);
-  const __m256d low2 =
-      _mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[1]), minusR, _mm256_set1_pd(kLogSeries[0]));
-  const __m256d mid2 =
-      _mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[3]), minusR, _mm256_set1_pd(kLogSeries[2]));
-  const __m256d high2 =
-      _mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[5]), minusR, _mm256_set1_pd(kLogSeries[4]));
-  __m256d tail = _mm256_fmadd_pd(_mm256_fmadd_pd(_mm256_set1_pd(kLogSeries[6]), r2, high2), r4,
-                                 _mm256_fmadd_pd(mid2, r2, low2));
-  tail = _mm256_mul_pd(tail, _mm256_mul_pd(square, r));
-  const __m256d halfSquare = _mm256_mul_pd(square, _mm256_set1_pd(-0.5));
-  const Pair head = TwoSum4(r, halfSquare);
-  const __m256d ln2Hi = _mm256_set1_pd(kLn2.hi);
-  const __m256d octaves = _mm256_mul_pd(e, ln2Hi);
-  const __m256d octavesError = _mm256_fmsub_pd(e, ln2Hi, octaves);
-  // |e| ln 2 is at least ln 2 unless e is 0, and every offset is below 0.41 in magnitude.
-  const Pair first = FastTwoSum4(octaves, offsetHi);
-  const Pair second = TwoSum4(first.hi, head.hi);
-  const __m256d low = _mm256_add_pd(
-      _mm256_add_pd(
-          _mm256_add_pd(first.lo, second.lo),
-          _mm256_add_pd(_mm256_fmadd_pd(e, _mm256_set1_pd(kLn2.lo), octavesError), offsetLo)),
-      _mm256_add_pd(_mm256_fmadd_pd(squareError, _mm256_set1_pd(-0.5), head.lo), tail));
-  const Pair logarithm = FastTwoSum4(second.hi, low);
-
-  const __m256d factorHi = _mm256_set1_pd(kDecibelFactor.hi);
-  const __m256d product = _mm256_mul_pd(factorHi, logarithm.hi);
-  const __m256d productLow = _mm256_add_pd(
-      _mm256_fmsub_pd(factorHi, logarithm.hi, product),
-      _mm256_fmadd_pd(factorHi, logarithm.lo,
-                      _mm256_mul_pd(_mm256_set1_pd(kDecibelFactor.lo), logarithm.hi)));
-  const Pair result = FastTwoSum4(product, productLow);
-  const __m256d margin =
-      _mm256_sub_pd(_mm256_mul_pd(Ulp4(result.hi), _mm256_set1_pd(0.5)), Abs4(result.lo));
-  const __m256d levelSure = _mm256_andnot_pd(
-      PowerOfTwoLanes(result.hi),
-      _mm256_cmp_pd(margin, _mm256_mul_pd(Abs4(result.hi), _mm256_set1_pd(kLevelMargin)),
-                    _CMP_GT_OQ));
-  doubtful = _mm256_xor_pd(_mm256_and_pd(_mm256_and_pd(powerSure, normal), levelSure),
-                           _mm256_castsi256_pd(_mm256_set1_epi64x(-1)));
-  return result.hi;
-}
 
 // Decibel levels of the bins first … first + count - 1, four at a time, the doubtful ones
 // through FloatBinLevel.
@@ -269,11 +166,13 @@ VIREO_AVX2 void VectorBinLevels(const SpectrumFrame &spectrum, int first, int co
     const __m256d high = _mm256_cvtps_pd(_mm256_extractf128_ps(pairs, 1));
     const __m256d lowSquares = _mm256_mul_pd(low, low), highSquares = _mm256_mul_pd(high, high);
     // Bins in the lane order 0, 2, 1, 3, put back in order when stored.
-    __m256d doubtful;
-    const __m256d level = VectorDecibels(_mm256_unpacklo_pd(lowSquares, highSquares),
-                                         _mm256_unpackhi_pd(lowSquares, highSquares), doubtful);
-    _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level, 0xd8));
-    const int redo = _mm256_movemask_pd(_mm256_permute4x64_pd(doubtful, 0xd8));
+    exact::Quad level;
+    exact::QuadMask doubtful;
+    Decibels(exact::Quad(_mm256_unpacklo_pd(lowSquares, highSquares)),
+             exact::Quad(_mm256_unpackhi_pd(lowSquares, highSquares)), level, doubtful);
+    _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level.v, 0xd8));
+    const int redo =
+        _mm256_movemask_pd(_mm256_permute4x64_pd(_mm256_castsi256_pd(doubtful.v), 0xd8));
     for (int lane = 0; redo != 0 && lane < kLanes; ++lane) {
       if (redo & (1 << lane)) {
         const int bin = first + i + lane;

@@ -245,11 +245,10 @@ TEST_F(ExactArithmeticTest, PatternCorpusKeepsItsDigests) {
 // double would round the other way), frames that overflow to infinity and then to NaN, and
 // butterflies whose T is finite in double but infinite as a float, so that A ± T may be ∞ - ∞
 // (the processor's own NaN would differ between makers).
-// Samples: one that scales to within a few double ulps of a float midpoint (the portable path
-// scales exactly throughout and has no fall-back). Levels: a power whose exact sum lies just
-// below an odd double's upper midpoint (rounded via 64 bits it reaches the midpoint and then the
-// even neighbour), and bins of 4096 magnitudes in geometric steps, among them levels that lie
-// within 2^-61 of a double midpoint, with zero, subnormal, infinite and NaN bins.
+// Samples: one that scales to within a few double ulps of a float midpoint. Levels: a power whose
+// exact sum lies just below an odd double's upper midpoint (rounded via 64 bits it reaches the
+// midpoint and then the even neighbour), and bins of 4096 magnitudes in geometric steps, among them
+// levels that lie within 2^-61 of a double midpoint, with zero, subnormal, infinite and NaN bins.
 TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
   enum class Step { Scale, Transform, Levels };
   struct RareCase {
@@ -322,8 +321,7 @@ TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
           EXPECT_EQ(FirstDifference(fast.data(), expected.data(), kFrameLength), -1) << what;
         }
       }
-      EXPECT_EQ(Fallbacks().*rare.counter > before, rare.step != Step::Scale || UsesVectorPath())
-          << what;
+      EXPECT_GT(Fallbacks().*rare.counter, before) << what;
     }
   }
   ForcePortablePath(false);
