@@ -17,6 +17,14 @@
 // NearFloatMidpoint(D, n). The float grid keeps its spacing across 2^-126 but the bit test does
 // not see subnormal midpoints: a rounded float not above 2^-126 in magnitude (zero and NaN
 // included) goes to the literal route.
+//
+// Libm and tables. The analysis takes from libm only results that are exact or correctly
+// rounded by definition on every processor: fma, fabs, sqrt (a first estimate, corrected in
+// integers), frexp and ldexp; scripts/cross-check fails on any other import. No transcendental
+// comes from libm or the processor: logarithms from the table kLog and a series (or MPFR), the
+// twiddles and window weights from tables generated with MPFR (analysis_tables.h, checked against
+// its generator by a test). Each table entry is the double (or 64-bit value) that the literal
+// definition names, so the fast and literal routes start from the same numbers.
 
 #include <bit>
 #include <cmath>
@@ -39,7 +47,6 @@ inline constexpr std::uint64_t kBelowFloatMask = (std::uint64_t{1} << 29) - 1;
 inline constexpr std::uint64_t kFloatMidpointBits = std::uint64_t{1} << 28;
 inline constexpr std::uint64_t kExponentMask = 0x7ff0000000000000u;
 inline constexpr std::uint64_t kMantissaMask = 0x000fffffffffffffu;
-inline constexpr double kDoubleMax = 0x1.fffffffffffffp1023;
 
 // The lane of one double: plain double arithmetic, bool masks, the bits as an integer.
 inline std::uint64_t Bits(double x) {
@@ -78,13 +85,12 @@ inline bool WidenMask(bool mask) {
 inline bool None(bool mask) {
   return !mask;
 }
-// Lanes loaded from floats or doubles, and the number of lanes.
-template <typename L, typename T> VIREO_KERNEL L Load(const T *from) {
-  if constexpr (std::is_same_v<L, double>) {
-    return *from;
-  } else {
-    return L::Load(from);
-  }
+// Lanes loaded from floats or doubles, stored as floats, and how many there are.
+inline void Load(const float *from, double &to) {
+  to = *from;
+}
+inline void Load(const double *from, double &to) {
+  to = *from;
 }
 template <typename L> inline constexpr int kWidth = sizeof(L) / sizeof(double);
 

@@ -53,9 +53,12 @@ template <typename L> VIREO_KERNEL void Scale(TimeFrame &data, double gain, cons
   constexpr int kLanes = kWidth<L>;
   const L factor = gain * 0x1p-11;
   for (int i = 0; i < kFrameLength; i += kLanes) {
-    L d = Load<L>(&data[i]) * factor;
+    L d, weight;
+    Load(&data[i], d);
+    d = d * factor;
     if (window) {
-      d = d * Load<L>(&window->rounded[i]);
+      Load(&window->rounded[i], weight);
+      d = d * weight;
     }
     if (None(NearFloatMidpoint(d, 8) | (OutOfFloatRange(d) & (d != 0.0)))) [[likely]] {
       Store(&data[i], d);

@@ -59,7 +59,7 @@ inline LogRows<double> LoadLogRows(std::uint64_t index) {
 // One by one: gathers are slow on some CPUs.
 VIREO_AVX2 inline LogRows<exact::Quad> LoadLogRows(const exact::QuadBits &index) {
   alignas(32) std::int64_t rows[4];
-  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), index.v);
+  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), __m256i(index.v));
   const tables::LogRow &e0 = tables::kLog[rows[0]], &e1 = tables::kLog[rows[1]];
   const tables::LogRow &e2 = tables::kLog[rows[2]], &e3 = tables::kLog[rows[3]];
   return {_mm256_set_pd(e3.inverse, e2.inverse, e1.inverse, e0.inverse),
@@ -95,7 +95,9 @@ VIREO_KERNEL void Decibels(const L &square0, const L &square1, L &level, Mask &d
   const auto powerSure =
       (power.lo == 0.0) |
       ((!IsPowerOfTwo(p)) & ((error == half) | (Abs(error - half) > half * 0x1p-10)));
-  const auto normal = (p >= 0x1p-1022) & (p <= kDoubleMax);
+  // Zero power has its own level; the power is never subnormal (a nonzero square of a float is
+  // at least 2^-298), and infinite or NaN ones fail the test above (their TwoSum error is NaN).
+  const auto positive = p > 0.0;
 
   // p = 2^e × m × (N/512 or N/256) with r = m × inverse - 1 below 2^-8 and exact: ln p is
   // e ln 2 + offset + log1p(r). The exponent counts one higher for the upper half of the table
@@ -133,7 +135,7 @@ VIREO_KERNEL void Decibels(const L &square0, const L &square1, L &level, Mask &d
   const L margin = Ulp(result.hi) * 0.5 - Abs(result.lo);
   const auto levelSure = (!IsPowerOfTwo(result.hi)) & (margin > Abs(result.hi) * kLevelMargin);
   level = result.hi;
-  doubtful = !(powerSure & normal & levelSure);
+  doubtful = !(powerSure & positive & levelSure);
 }
 
 double FloatBinLevel(float re, float im, bool decibel) {
@@ -172,7 +174,7 @@ VIREO_AVX2 void VectorBinLevels(const SpectrumFrame &spectrum, int first, int co
              exact::Quad(_mm256_unpackhi_pd(lowSquares, highSquares)), level, doubtful);
     _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level.v, 0xd8));
     const int redo =
-        _mm256_movemask_pd(_mm256_permute4x64_pd(_mm256_castsi256_pd(doubtful.v), 0xd8));
+        _mm256_movemask_pd(_mm256_permute4x64_pd(_mm256_castsi256_pd(__m256i(doubtful.v)), 0xd8));
     for (int lane = 0; redo != 0 && lane < kLanes; ++lane) {
       if (redo & (1 << lane)) {
         const int bin = first + i + lane;
