@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <mutex>
 
 namespace analysis {
 
@@ -18,14 +19,15 @@ std::array<double, kFrameLength> NegSinTable;
 
 namespace {
 
-// The twiddles as the butterflies use them, rounded to float and laid out stage by stage: the
-// stage of half span H reads entries H … 2H - 1, entry H + k belonging to its k-th butterfly.
-alignas(32) std::array<float, kFrameLength> StageCos;
-alignas(32) std::array<float, kFrameLength> StageNegSin;
+// The twiddles as the butterflies use them, rounded to float (and held as doubles) and laid
+// out stage by stage: the stage of half span H reads entries H … 2H - 1, entry H + k belonging
+// to its k-th butterfly.
+alignas(32) std::array<double, kFrameLength> StageCos;
+alignas(32) std::array<double, kFrameLength> StageNegSin;
 
 // One butterfly the literal way: T = W × B with each product sum formed at extended precision
 // and rounded to float, then A ± T likewise.
-void LiteralButterfly(float &ar, float &ai, float &br, float &bi, float c, float s) {
+void LiteralButterfly(float &ar, float &ai, float &br, float &bi, double c, double s) {
   ++Fallbacks().butterflies;
   const Extended wr = c, wi = s, xr = br, xi = bi, yr = ar, yi = ai;
   const Extended tr = (wr * xr - wi * xi).ToFloat();
@@ -54,8 +56,8 @@ VIREO_KERNEL bool Twiddle(const Narrow &br, const Narrow &bi, const Wide &c, con
   const Wide wideR = p - q, wideI = u + v;
   tr = ToFloat(wideR);
   ti = ToFloat(wideI);
-  if (None(IsFloatMidpoint(LowWords(wideR)) | IsFloatMidpoint(LowWords(wideI)) |
-           OutOfFloatRange(tr) | OutOfFloatRange(ti))) [[likely]] {
+  if (None((IsFloatMidpoint(LowWords(wideR)) | IsFloatMidpoint(LowWords(wideI))) |
+           (OutOfFloatRange(tr) | OutOfFloatRange(ti)))) [[likely]] {
     return true;
   }
   return None(
@@ -73,12 +75,11 @@ VIREO_KERNEL void AddTwiddled(F &ar, F &ai, F &br, F &bi, const F &tr, const F &
   bi = yi - ti;
 }
 
-void ScalarButterfly(float &ar, float &ai, float &br, float &bi, float c, float s) {
+void ScalarButterfly(float &ar, float &ai, float &br, float &bi, double c, double s) {
   float tr, ti;
   // Infinite T: A ± T may be ∞ - ∞, whose NaN the processor chooses (negative on x86-64,
   // positive on arm64); the literal route gives x86-64's on every processor.
-  if (!Twiddle(br, bi, static_cast<double>(c), static_cast<double>(s), tr, ti) || std::isinf(tr) ||
-      std::isinf(ti)) {
+  if (!Twiddle(br, bi, c, s, tr, ti) || std::isinf(tr) || std::isinf(ti)) {
     LiteralButterfly(ar, ai, br, bi, c, s);
     return;
   }
@@ -103,10 +104,6 @@ void PortableFFT(const TimeFrame &input, SpectrumFrame &output) {
 
 #if defined(__x86_64__)
 
-// The twiddles of StageCos and StageNegSin widened to double, for the vector path.
-alignas(32) std::array<double, kFrameLength> WideStageCos;
-alignas(32) std::array<double, kFrameLength> WideStageNegSin;
-
 // Eight complex values in split form, and the twiddles of eight butterflies as doubles.
 struct Lanes {
   exact::Float8 re, im;
@@ -128,20 +125,19 @@ VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, const Twiddles &w) {
   _mm256_store_pd(s, w.s.lo.v);
   _mm256_store_pd(s + 4, w.s.hi.v);
   for (int lane = 0; lane < 8; ++lane) {
-    ScalarButterfly(ar[lane], ai[lane], br[lane], bi[lane], static_cast<float>(c[lane]),
-                    static_cast<float>(s[lane]));
+    ScalarButterfly(ar[lane], ai[lane], br[lane], bi[lane], c[lane], s[lane]);
   }
   a = {_mm256_load_ps(ar), _mm256_load_ps(ai)};
   b = {_mm256_load_ps(br), _mm256_load_ps(bi)};
 }
 
 VIREO_AVX2_INLINE Twiddles LoadTwiddles(int index) {
-  return {{_mm256_load_pd(&WideStageCos[index]), _mm256_load_pd(&WideStageCos[index + 4])},
-          {_mm256_load_pd(&WideStageNegSin[index]), _mm256_load_pd(&WideStageNegSin[index + 4])}};
+  return {{_mm256_load_pd(&StageCos[index]), _mm256_load_pd(&StageCos[index + 4])},
+          {_mm256_load_pd(&StageNegSin[index]), _mm256_load_pd(&StageNegSin[index + 4])}};
 }
 
 VIREO_AVX2_INLINE Twiddles BroadcastTwiddle(int index) {
-  const exact::Quad c = WideStageCos[index], s = WideStageNegSin[index];
+  const exact::Quad c = StageCos[index], s = StageNegSin[index];
   return {{c, c}, {s, s}};
 }
 
@@ -158,8 +154,8 @@ VIREO_AVX2_INLINE void Butterflies(Lanes &a, Lanes &b, const Twiddles &w) {
 
 // Eight butterflies on values b whose imaginary parts are all ±0, with a twiddle whose second
 // part is ±0 or ±1 and finite b: then T is c × Br rounded once (plus exact zeros), as in float.
-VIREO_AVX2_INLINE void ZeroImaginaryButterflies(Lanes &a, Lanes &b, float cos, float negSin) {
-  const exact::Float8 c = cos, s = negSin;
+VIREO_AVX2_INLINE void ZeroImaginaryButterflies(Lanes &a, Lanes &b, double cos, double negSin) {
+  const exact::Float8 c = static_cast<float>(cos), s = static_cast<float>(negSin);
   AddTwiddled(a.re, a.im, b.re, b.im, c * b.re - s * b.im, c * b.im + s * b.re);
 }
 
@@ -202,8 +198,12 @@ VIREO_AVX2_INLINE void StoreInterleaved(SpectrumFrame &output, int at, const Lan
 
 // The same butterflies as PortableFFT, eight at a time in split real and imaginary arrays.
 // The first three stages run on eight blocks of eight at once, row j holding element j of each
-// block: the bit-reversed order makes each row a run of eight consecutive input samples. The
-// middle stages go two at a time through registers, the last one writes the interleaved output.
+// block. Identity: for i = 8b + j with j < 8, rev12(i) = 512 rev3(j) + rev9(b), where
+// rev3(j) × 512 = BitReverse[j] and rev9(n) = BitReverse[n] / 8 for n < 512. So the block at
+// 8 × rev9(n) holds input[BitReverse[j] + n] for j = 0 … 7, and for n = first … first + 7 row j
+// is the run of eight samples from BitReverse[j] + first; transposed, lane n - first is the
+// block stored at 8 × (BitReverse[n] >> 3). The middle stages go two at a time through
+// registers, the last one writes the interleaved output.
 VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
   constexpr int kBlock = 8;
   alignas(32) float re[kFrameLength];
@@ -277,27 +277,16 @@ VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
 
 #endif
 
-} // namespace
-
-void BuildBitReverseTable() {
-  // A counter that adds one at the most significant of the 12 bits and carries downwards. It is
-  // not advanced past the last entry: from 4095 the carry would run off the bottom.
-  std::int32_t reversed = 0;
+void FillBitReverse() {
   for (int i = 0; i < kFrameLength; ++i) {
-    BitReverse[i] = reversed;
-    if (i == kFrameLength - 1) {
-      break;
+    BitReverse[i] = 0;
+    for (int bit = 1, reversed = kFrameLength / 2; bit < kFrameLength; bit *= 2, reversed /= 2) {
+      BitReverse[i] |= (i & bit) != 0 ? reversed : 0;
     }
-    std::int32_t bit = kFrameLength / 2;
-    while (bit <= reversed) {
-      reversed -= bit;
-      bit /= 2;
-    }
-    reversed += bit;
   }
 }
 
-void BuildTwiddleTables() {
+void FillTwiddles() {
   std::copy(std::begin(tables::kCos), std::end(tables::kCos), CosTable.begin());
   std::copy(std::begin(tables::kNegSin), std::end(tables::kNegSin), NegSinTable.begin());
   // Butterfly k of the stage with half span H uses table entry k × (2048 / H).
@@ -307,13 +296,28 @@ void BuildTwiddleTables() {
       StageNegSin[half + k] = static_cast<float>(NegSinTable[k * (kFrameLength / 2 / half)]);
     }
   }
-#if defined(__x86_64__)
-  std::copy(StageCos.begin(), StageCos.end(), WideStageCos.begin());
-  std::copy(StageNegSin.begin(), StageNegSin.end(), WideStageNegSin.begin());
-#endif
+}
+
+void BuildTables() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    FillBitReverse();
+    FillTwiddles();
+  });
+}
+
+} // namespace
+
+void BuildBitReverseTable() {
+  BuildTables();
+}
+
+void BuildTwiddleTables() {
+  BuildTables();
 }
 
 void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {
+  BuildTables();
 #if defined(__x86_64__)
   if (UsesVectorPath()) {
     VectorFFT(input, output);

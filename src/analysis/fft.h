@@ -16,14 +16,13 @@ extern std::array<std::int32_t, kFrameLength> BitReverse;
 extern std::array<double, kFrameLength> CosTable;
 extern std::array<double, kFrameLength> NegSinTable;
 
-// Fills BitReverse. Calling it again writes the same values.
+// Both fill all the tables above once, on the first call from any thread; for code that reads
+// the tables before its first ComputeFFT.
 void BuildBitReverseTable();
-
-// Fills CosTable and NegSinTable. Calling it again writes the same values.
 void BuildTwiddleTables();
 
 // Writes the unnormalised forward DFT of `input` to `output` (bin k = sum of x[n] e^(-j2πnk/4096)),
-// bin k in natural order. Needs both tables built; does no trigonometry and no allocation.
+// bin k in natural order. Builds the tables on first use; does no trigonometry and no allocation.
 void ComputeFFT(const TimeFrame &input, SpectrumFrame &output);
 
 } // namespace analysis
