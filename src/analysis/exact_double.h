@@ -86,10 +86,7 @@ inline bool None(bool mask) {
   return !mask;
 }
 // Lanes loaded from floats or doubles, stored as floats, and how many there are.
-inline void Load(const float *from, double &to) {
-  to = *from;
-}
-inline void Load(const double *from, double &to) {
+template <typename T> void Load(const T *from, double &to) {
   to = *from;
 }
 template <typename L> inline constexpr int kWidth = sizeof(L) / sizeof(double);

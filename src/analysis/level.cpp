@@ -76,13 +76,13 @@ VIREO_AVX2 inline LogRows<exact::Quad> LoadLogRows(const exact::QuadBits &index)
 // Level lemma: if the literal value V and the computed value F = hi + lo lie strictly between the
 // same two adjacent double midpoints, both round to hi.
 // Budget: V = RN64(RN64(c × log2 p) × -10) with c = RN64(log10 2) is three 64-bit roundings
-// away from X = -10 log10 p: |V - X| ≤ 3 × 2^-64 (1 + 2^-63) |X| < 2^-62.41 |X|. F has a
-// relative error below 2^-74: the table offsets and ln 2 as pairs of doubles (2^-106 each, times
-// at most 1075 octaves against a logarithm of at least 2^-9 when either is used), the series cut
-// after r^9 (|r| < 2^-8: |r|^10 < 2^-80, 2^-83 of log1p(r)), its tail from r³ on in plain double
-// (2^-50 of r³/3, 2^-76 of r, r at most twice ln p), the double-double sums and the product
-// (2^-100 together).
-// Threshold: a margin above 2^-61 |hi| exceeds |V - F| < 2^-62.39 |X| by a factor of 2.6, so V
+// away from X = -10 log10 p: |V - X| ≤ 3 × 2^-64 (1 + 2^-63) |X| < 2^-62.41 |X|. F is within
+// 2^-66 |X| (2^-68.8 measured near p = 1 + 2^-8): ln p = e ln 2 + offset + log1p(r) with |r| ≤
+// 2^-8 and at most twice |ln p|; the series cut after r^9 leaves r^10/10 (2^-74.3 of ln p), its
+// tail from r³ on in plain double is off by 2^-50 of r³/3 (2^-66.6 of ln p), the table offsets
+// and ln 2 as pairs of doubles add 2^-87 (at most 1075 octaves against a logarithm of at least
+// 2^-9 when either is used), the double-double sums and the product 2^-100.
+// Threshold: a margin above 2^-61 |hi| exceeds |V - F| < 2^-62.29 |X| by a factor of 2.4, so V
 // lies between the same midpoints as F. Powers of two as results are left out: their rounding
 // interval is not symmetric.
 template <typename L, typename Mask>
