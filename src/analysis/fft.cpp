@@ -42,10 +42,11 @@ void LiteralButterfly(float &ar, float &ai, float &br, float &bi, double c, doub
 // floats), rounded to float into tr and ti; false when a lane's rounding is in doubt.
 // Budget: each product of two floats is exact in double, so the double D of T has a single
 // rounding from the exact value X, which the literal route rounds once to 64 bits: the midpoint
-// lemma of exact_double.h applies as it stands. A ± T of two floats then rounds the same way
-// through double or 64 bits (both hold the exact sum with more than 2 × 24 + 2 bits).
-// Threshold: none to spare; a lane is in doubt when D is on a float midpoint or its float out of
-// range, and only undecided when the TwoSum error of D is not 0. The first test runs on all
+// lemma of exact_double.h applies as it stands. A ± T is then done in float: the literal route
+// rounds the exact sum of two floats to 64 bits and then to float, the same float as one
+// rounding since 64 ≥ 2 × 24 + 2.
+// Threshold: no margin; a lane is in doubt when D is on a float midpoint or its float out of
+// range, and undecided only when the TwoSum error of D is not 0. The first test runs on all
 // lanes at once (packed low words, rounded floats), the second only when that one fires.
 template <typename Wide, typename Narrow>
 VIREO_KERNEL bool Twiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
@@ -154,8 +155,8 @@ VIREO_AVX2_INLINE void Butterflies(Lanes &a, Lanes &b, const Twiddles &w) {
 
 // Eight butterflies on values b whose imaginary parts are all ±0, with a twiddle whose second
 // part is ±0 or ±1 and finite b: then T is c × Br rounded once (plus exact zeros), as in float.
-VIREO_AVX2_INLINE void ZeroImaginaryButterflies(Lanes &a, Lanes &b, double cos, double negSin) {
-  const exact::Float8 c = static_cast<float>(cos), s = static_cast<float>(negSin);
+VIREO_AVX2_INLINE void ZeroImaginaryButterflies(Lanes &a, Lanes &b, const exact::Float8 &c,
+                                                const exact::Float8 &s) {
   AddTwiddled(a.re, a.im, b.re, b.im, c * b.re - s * b.im, c * b.im + s * b.re);
 }
 
@@ -206,6 +207,12 @@ VIREO_AVX2_INLINE void StoreInterleaved(SpectrumFrame &output, int at, const Lan
 // registers, the last one writes the interleaved output.
 VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
   constexpr int kBlock = 8;
+  // The twiddles of the first two stages, as floats.
+  exact::Float8 firstCos[4], firstNegSin[4];
+  for (int twiddle = 1; twiddle < 4; ++twiddle) {
+    firstCos[twiddle] = static_cast<float>(StageCos[twiddle]);
+    firstNegSin[twiddle] = static_cast<float>(StageNegSin[twiddle]);
+  }
   alignas(32) float re[kFrameLength];
   alignas(32) float im[kFrameLength];
   for (int first = 0; first < kFrameLength / kBlock; first += kBlock) {
@@ -229,8 +236,8 @@ VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
         if ((j & half) == 0) {
           const int twiddle = half + (j & (half - 1));
           if (half <= exactHalves) {
-            ZeroImaginaryButterflies(rows[j], rows[j + half], StageCos[twiddle],
-                                     StageNegSin[twiddle]);
+            ZeroImaginaryButterflies(rows[j], rows[j + half], firstCos[twiddle],
+                                     firstNegSin[twiddle]);
           } else {
             Butterflies(rows[j], rows[j + half], BroadcastTwiddle(twiddle));
           }

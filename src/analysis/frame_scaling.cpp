@@ -40,7 +40,7 @@ float LiteralSample(float x, double gain, const Window *window, int i) {
   return (window ? window->weight[i] * scaled : scaled).ToFloat();
 }
 
-// Scales the frame L::width samples at a time in double: x × (gain × 2^-11), times the weight
+// Scales the frame kWidth<L> samples at a time in double: x × (gain × 2^-11), times the weight
 // rounded to double; lanes whose rounding to float is in doubt are redone the literal way.
 // Budget: the literal value E = RN64(w × RN64(x × gain)) × 2^-11 (w the 64-bit weight, the
 // factor 2^-11 exact) and the computed D = RN53(RN53(x × RN53(gain × 2^-11)) × RN53(w)) are

@@ -52,7 +52,7 @@ template <typename V> struct Lane {
   friend VIREO_LANE Lane operator|(const Lane &a, const Lane &b) { return V(Words(a) | Words(b)); }
   friend VIREO_LANE Lane operator>>(const Lane &a, int bits) { return a.v >> bits; }
   friend VIREO_LANE Lane operator-(const Lane &a) { return -a.v; }
-  friend VIREO_LANE auto operator!(const Lane &a) { return MakeLane(!a.v); }
+  friend VIREO_LANE Lane operator!(const Lane &a) { return V(~Words(a)); } // of a mask
   friend VIREO_LANE auto operator==(const Lane &a, const Lane &b) { return MakeLane(a.v == b.v); }
   friend VIREO_LANE auto operator!=(const Lane &a, const Lane &b) { return MakeLane(a.v != b.v); }
   friend VIREO_LANE auto operator<(const Lane &a, const Lane &b) { return MakeLane(a.v < b.v); }
