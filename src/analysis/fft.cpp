@@ -114,7 +114,7 @@ struct Twiddles {
 };
 
 // The eight butterflies one by one, for the rare groups that the vector code cannot decide.
-VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, const Twiddles &w) {
+VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, Twiddles w) {
   alignas(32) float ar[8], ai[8], br[8], bi[8];
   alignas(32) double c[8], s[8];
   _mm256_store_ps(ar, a.re.v);

@@ -57,7 +57,6 @@ template <typename V> struct Lane {
   friend VIREO_LANE auto operator!=(const Lane &a, const Lane &b) { return MakeLane(a.v != b.v); }
   friend VIREO_LANE auto operator<(const Lane &a, const Lane &b) { return MakeLane(a.v < b.v); }
   friend VIREO_LANE auto operator>(const Lane &a, const Lane &b) { return MakeLane(a.v > b.v); }
-  friend VIREO_LANE Lane Abs(const Lane &a) { return V(Words(a) & ~Words(Lane(-0.0))); }
   friend VIREO_LANE bool None(const Lane &a) {
     return _mm256_testz_si256(__m256i(a.v), __m256i(a.v));
   }
@@ -73,6 +72,12 @@ using Mask8 = Lane<Signed8>;
 
 VIREO_LANE Quad Fma(const Quad &a, const Quad &b, const Quad &c) {
   return _mm256_fmadd_pd(a.v, b.v, c.v);
+}
+VIREO_LANE Quad Abs(const Quad &a) {
+  return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v);
+}
+VIREO_LANE Float8 Abs(const Float8 &a) {
+  return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a.v);
 }
 VIREO_LANE QuadMask NotGreater(const Quad &a, const Quad &b) {
   return Signed4(_mm256_cmp_pd(a.v, b.v, _CMP_NGT_UQ));
