@@ -1,5 +1,6 @@
 #include "display/plot.h"
 
+#include "analysis/exact_double.h"
 #include "analysis/extended.h"
 #include "analysis/level.h"
 #include "display/layout.h"
@@ -40,9 +41,7 @@ void DrawPlotFrame(Canvas &canvas, const Palette &palette) {
 int ColumnHeight(double level) {
   const double ph = kBarScale * level;
   const double pl = std::fma(kBarScale, level, -ph);
-  const double s = 128 - ph;
-  const double bPart = s - 128;
-  const double e = (128 - (s - bPart)) + (-ph - bPart);
+  const auto [s, e] = analysis::exact::TwoSum(128.0, -ph);
   if (std::fabs(s) <= 2.0 * kHeightLimit) {
     const double n = std::nearbyint(s);
     const double d = (s - n) + (e - pl);

@@ -1,5 +1,6 @@
 #include "sources/test_patterns.h"
 
+#include "analysis/exact_double.h"
 #include "analysis/extended.h"
 #include "analysis/mpfr_extended.h"
 #include "sources/quarter_sine_table.h"
@@ -19,6 +20,9 @@ std::uint32_t NoiseSeed = 1;
 namespace {
 
 using analysis::Extended;
+using analysis::exact::IsPowerOfTwo;
+using analysis::exact::TwoSum;
+using analysis::exact::Ulp;
 
 // Angle steps per sample for one period per frame: π/2048 and 1.001 × π/2048, both the
 // nearest doubles.
@@ -83,15 +87,6 @@ const SineTable &Table() {
   return table;
 }
 
-double Ulp(double x) {
-  const std::uint64_t exponent = std::bit_cast<std::uint64_t>(x) & 0x7ff0000000000000u;
-  return std::bit_cast<double>(exponent - (std::uint64_t{52} << 52));
-}
-
-bool IsPowerOfTwo(double x) {
-  return (std::bit_cast<std::uint64_t>(x) & 0x000fffffffffffffu) == 0;
-}
-
 // The angle of sample i, RN53(RN64(RN64(i × step) × k)). The two 64-bit roundings move the exact
 // product y = i × step × k by less than |y| × 2^-62.9, so the angle is the double nearest y
 // wherever y lies farther than that from every double midpoint. With the error-free products
@@ -108,10 +103,7 @@ double Angle(int i, double step, std::int32_t k) {
     return qh; // i or k is 0: the angle is 0, with the sign of k
   }
   const double ql = std::fma(ph, k, -qh);
-  const double t = ql + pl * k;
-  const double a = qh + t;
-  const double tPart = a - qh;
-  const double e = (qh - (a - tPart)) + (t - tPart);
+  const auto [a, e] = TwoSum(qh, ql + pl * k);
   const double halfGap = Ulp(a) * (IsPowerOfTwo(a) ? 0.25 : 0.5);
   if (std::fabs(e) + std::fabs(a) * 0x1p-61 < halfGap) {
     return a;
@@ -169,9 +161,7 @@ template <typename Emit> void SineOf(double angle, Emit emit) {
     const double s = (angle - h1) - l1;
     const double h2 = n * tables::kStep[1];
     const double l2 = std::fma(n, tables::kStep[1], -h2);
-    const double rh = s - h2;
-    const double bPart = rh - s;
-    const double e = (s - (rh - bPart)) + (-h2 - bPart);
+    const auto [rh, e] = TwoSum(s, -h2);
     const double rl = (e - l2) - n * tables::kStep[2];
 
     const double r2 = rh * rh;
