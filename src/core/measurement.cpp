@@ -1,6 +1,5 @@
 #include "core/measurement.h"
 
-#include <mutex>
 
 #include "analysis/fft.h"
 #include "core/data_export.h"
@@ -11,15 +10,6 @@
 #include "sources/test_patterns.h"
 
 namespace core {
-
-Measurement::Measurement() {
-  // The tables are process-wide; measurements may start on several threads at once.
-  static std::once_flag tablesBuilt;
-  std::call_once(tablesBuilt, [] {
-    analysis::BuildBitReverseTable();
-    analysis::BuildTwiddleTables();
-  });
-}
 
 void Measurement::UpdateFrameTime() {
   view.frameTime = FrameTimeOf(sampleRate);

@@ -16,9 +16,8 @@ namespace core {
 
 class Measurement {
 public:
-  // Zero frame and spectrum, the start-up settings, no picture yet. The first measurement of
-  // the process builds the FFT tables.
-  Measurement();
+  // Zero frame and spectrum, the start-up settings, no picture yet.
+  Measurement() = default;
 
   // The settings, read by the next step that uses them; the front ends set them from their
   // controls or options. view.frameTime follows sampleRate only through UpdateFrameTime.
