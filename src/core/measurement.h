@@ -29,9 +29,10 @@ public:
   // The serial number of the next QuickSave.
   std::int32_t quickSaveNumber = 1;
 
-  // The frame that a source fills and a pass scales in place, and its spectrum.
-  analysis::TimeFrame timeData{};
-  analysis::SpectrumFrame spectrumData{};
+  // The frame that a source fills and a pass scales in place, and its spectrum; on cache-line
+  // boundaries for the vector loads of the pass.
+  alignas(64) analysis::TimeFrame timeData{};
+  alignas(64) analysis::SpectrumFrame spectrumData{};
 
   // view.frameTime = 4096 / sampleRate, or 1 for a rate of 0.
   void UpdateFrameTime();
