@@ -1,6 +1,5 @@
 #include "core/measurement.h"
 
-
 #include "analysis/fft.h"
 #include "core/data_export.h"
 #include "display/layout.h"

@@ -8,9 +8,9 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "app/main_window.h"
 #include "app/widgets/edit_box.h"
 #include "app/widgets/image_control.h"
-#include "app/main_window.h"
 #include "app/widgets/radio_group.h"
 #include "app/widgets/scroll_bar.h"
 
