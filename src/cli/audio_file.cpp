@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "sources/wave_header.h"
 
@@ -15,6 +16,11 @@ namespace {
 constexpr std::int64_t kLength = analysis::kFrameLength;
 // Samples per channel read at a time.
 constexpr sf_count_t kChunk = 4096;
+
+// The audio library keeps the reason an open failed in one variable for the whole process, and
+// every open sets it: the inputs of parallel jobs are opened one at a time, each reading its
+// own reason before the next open.
+std::mutex openLock;
 
 std::int16_t ToSixteenBits(double sample) {
   // NaN fails both comparisons of the clamp and is taken as silence.
@@ -33,10 +39,13 @@ AudioFile::AudioFile(const std::string &path) {
     openError_ = "is a directory";
     return;
   }
-  file_.reset(sf_open(path.c_str(), SFM_READ, &info_));
-  if (file_ == nullptr) {
-    openError_ = sf_strerror(nullptr);
-    return;
+  {
+    const std::lock_guard guard(openLock);
+    file_.reset(sf_open(path.c_str(), SFM_READ, &info_));
+    if (file_ == nullptr) {
+      openError_ = sf_strerror(nullptr);
+      return;
+    }
   }
   if (found && S_ISREG(status.st_mode)) {
     length_ = info_.frames;
