@@ -108,11 +108,9 @@ template <typename L> VIREO_KERNEL Pair<L> FastTwoSum(const L &a, const L &b) {
   return {sum, b - (sum - a)};
 }
 
-// Lanes where `sum`, the double nearest a + b, is not exactly a + b (NaN included).
-template <typename L> VIREO_KERNEL auto InexactSum(const L &a, const L &b, const L &sum) {
-  const L bPart = sum - a;
-  const L aPart = sum - bPart;
-  return (a - aPart) + (b - bPart) != 0.0;
+// Lanes where the double nearest a + b is not exactly a + b (NaN included).
+template <typename L> VIREO_KERNEL auto InexactSum(const L &a, const L &b) {
+  return TwoSum(a, b).lo != 0.0;
 }
 
 // The ulp of a normal x of magnitude at least 2^-969 (exponent field minus 52).

@@ -62,8 +62,8 @@ VIREO_KERNEL bool Twiddle(const Narrow &br, const Narrow &bi, const Wide &c, con
     return true;
   }
   return None(
-      ((IsFloatMidpoint(Bits(wideR)) | WidenMask(OutOfFloatRange(tr))) & InexactSum(p, -q, wideR)) |
-      ((IsFloatMidpoint(Bits(wideI)) | WidenMask(OutOfFloatRange(ti))) & InexactSum(u, v, wideI)));
+      ((IsFloatMidpoint(Bits(wideR)) | WidenMask(OutOfFloatRange(tr))) & InexactSum(p, -q)) |
+      ((IsFloatMidpoint(Bits(wideI)) | WidenMask(OutOfFloatRange(ti))) & InexactSum(u, v)));
 }
 
 // A ± T in float, for the butterflies of any lane type.
