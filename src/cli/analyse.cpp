@@ -20,16 +20,19 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/level.h"
 #include "cli/audio_file.h"
 #include "cli/frame_source.h"
-#include "cli/measurement.h"
 #include "cli/ordered_output.h"
 #include "cli/progress_bar.h"
 #include "cli/sonogram.h"
 #include "cli/stop_signals.h"
 #include "cli/table.h"
+#include "core/data_export.h"
 #include "core/staged_file.h"
+#include "display/cursor_readout.h"
 #include "display/layout.h"
+#include "display/plot.h"
 
 namespace cli {
 
@@ -99,6 +102,58 @@ std::string OutName(const std::string &input) {
   return name.string();
 }
 
+// ": " and the reason errno gives for the last failure, or nothing when it gives none.
+std::string Reason() {
+  return errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+}
+
+// Writes `picture` as the PNG file `name`, whole or not at all.
+bool WritePng(const std::string &name, const QImage &picture, std::string &error) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  errno = 0;
+  if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") ||
+      !core::WriteExportFile(name, std::string_view(png.constData(), png.size()))) {
+    error = "cannot write " + name + Reason();
+    return false;
+  }
+  return true;
+}
+
+// Begins a run on a source of `rate` Hz as a window begins one: opened (with a picture for
+// --png, drawn as a window opens it), set to the options' settings, and started.
+void BeginRun(core::Measurement &run, const Options &options, double rate) {
+  if (options.png) {
+    run.OpenPicture();
+  }
+  run.sampleRate = rate;
+  run.UpdateFrameTime();
+  run.gain = options.gain;
+  run.patternParam = options.param;
+  run.window = options.window;
+  run.view.decibel = !options.linear;
+  run.view.binsPerColumn = options.binsPerColumn;
+  run.view.viewOffset =
+      core::ClampViewOffset(options.viewPosition, core::PageSize(options.binsPerColumn));
+  run.StartRun();
+}
+
+// The strongest of the displayable bins 0 ... 2047 by the level of the run's scale; the lowest
+// bin among equals.
+int PeakBin(const core::Measurement &run) {
+  std::array<double, kAllBins> levels;
+  analysis::BinLevels(run.spectrumData, 0, kAllBins, run.view.decibel, levels.data());
+  return static_cast<int>(std::min_element(levels.begin(), levels.end()) - levels.begin());
+}
+
+// The note and octave of the bin's frequency as the cursor readout names them, without the
+// space it starts with. bin × rate rounded once to double and scaled by 2^-12 exactly: the
+// frequency that the .spc file and the cursor readout form with one rounding.
+std::string NoteName(const core::Measurement &run, int bin) {
+  const std::string note = display::NoteText(bin * run.sampleRate / analysis::kFrameLength);
+  return note.starts_with(' ') ? note.substr(1) : note;
+}
+
 // Whole frames of an input of `length` samples.
 std::int64_t FramesIn(const Options &options, std::int64_t length) {
   const std::int64_t room = length - options.start - analysis::kFrameLength;
@@ -121,10 +176,8 @@ private:
   void Work();
   // Analyses job `index`; false with `error` set when it failed.
   bool RunJob(std::size_t index, std::string &error);
-  bool WriteSpectrogram(const Spectrogram &spectrogram, const FrameSource &source,
-                        std::string &error) const;
-  bool WriteFiles(const Job &job, const Measurement &measurement, int frame, std::string &error);
-  void WriteLines(std::size_t index, const Measurement &measurement, const FramePlace &place);
+  bool WriteFiles(const Job &job, const core::Measurement &run, int frame, std::string &error);
+  void WriteLines(std::size_t index, const core::Measurement &run, const FramePlace &place);
   void Stop(int signal);
   int Fail(const std::string &message) {
     err_ << "vireo-analyse: " << message << '\n';
@@ -204,48 +257,38 @@ std::int64_t Run::ExpectedFrames() const {
   return frames;
 }
 
-bool Run::WriteFiles(const Job &job, const Measurement &measurement, int frame,
-                     std::string &error) {
+bool Run::WriteFiles(const Job &job, const core::Measurement &run, int frame, std::string &error) {
   const std::string name = job.outBase + std::to_string(frame);
-  const auto failed = [&error](const std::string &file) {
-    error = "cannot write " + file + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+  const auto failed = [&error](const core::StagedFile &file) {
+    error = "cannot write " + file.Name() + Reason();
     return false;
   };
   errno = 0;
   core::StagedFile raw;
   core::StagedFile spectrum;
-  if (!raw.Open(name + ".raw") || !raw.Write(measurement.RawText())) {
-    return failed(raw.Name());
+  if (!raw.Open(name + ".raw") || !raw.Write(run.RawText())) {
+    return failed(raw);
   }
-  if (!spectrum.Open(name + ".spc") || !spectrum.Write(measurement.SpectrumText())) {
-    return failed(spectrum.Name());
+  if (!spectrum.Open(name + ".spc") || !spectrum.Write(run.SpectrumText())) {
+    return failed(spectrum);
   }
   // The spectrum takes its name first: a .raw file is never newer than its .spc.
   if (const core::StagedFile *refused = core::StagedFile::CommitPair(spectrum, raw)) {
-    return failed(refused->Name());
+    return failed(*refused);
   }
-  if (options_.png) {
-    const QByteArray png = measurement.Png();
-    if (png.isEmpty()) {
-      error = "cannot encode the picture of frame " + std::to_string(frame);
-      return false;
-    }
-    core::StagedFile picture;
-    if (!picture.Open(name + ".png") ||
-        !picture.Write(std::string_view(png.constData(), png.size())) || !picture.Commit()) {
-      return failed(picture.Name());
-    }
-  }
-  return true;
+  return !options_.png || WritePng(name + ".png", run.Picture().Image(), error);
 }
 
-void Run::WriteLines(std::size_t index, const Measurement &measurement, const FramePlace &place) {
-  const int peak = measurement.PeakBin();
+void Run::WriteLines(std::size_t index, const core::Measurement &run, const FramePlace &place) {
+  const int peak = PeakBin(run);
+  const auto spectrumLine = [&run](int bin) {
+    return core::SpectrumLine(run.spectrumData, bin, run.sampleRate, run.view.decibel);
+  };
   if (options_.peak) {
     // With several sources each line starts with the source's name.
     std::string line = jobs_.size() > 1 ? std::string(place.input) + '\t' : std::string();
-    line += std::to_string(place.frame) + '\t' + std::to_string(peak) + '\t' +
-            measurement.SpectrumLine(peak) + '\n';
+    line += std::to_string(place.frame) + '\t' + std::to_string(peak) + '\t' + spectrumLine(peak) +
+            '\n';
     peaks_->Write(index, line);
   }
   if (!options_.table) {
@@ -254,11 +297,11 @@ void Run::WriteLines(std::size_t index, const Measurement &measurement, const Fr
   std::string rows;
   if (options_.bins) {
     for (int bin = 0; bin < analysis::kFrameLength; ++bin) {
-      rows += TableRow(*options_.table, place, bin, measurement.SpectrumLine(bin), nullptr);
+      rows += TableRow(*options_.table, place, bin, spectrumLine(bin), nullptr);
     }
   } else {
-    const std::string note = measurement.Note(peak);
-    rows = TableRow(*options_.table, place, peak, measurement.SpectrumLine(peak), &note);
+    const std::string note = NoteName(run, peak);
+    rows = TableRow(*options_.table, place, peak, spectrumLine(peak), &note);
   }
   table_->Write(index, rows);
 }
@@ -277,7 +320,8 @@ bool Run::RunJob(std::size_t index, std::string &error) {
       return false;
     }
   }
-  Measurement measurement(options_, source.SampleRate(), options_.png);
+  core::Measurement run;
+  BeginRun(run, options_, source.SampleRate());
   std::unique_ptr<Spectrogram> spectrogram;
   if (options_.spectrogram) {
     // The whole lower half of the spectrum, or the page of bins that the picture shows.
@@ -288,20 +332,20 @@ bool Run::RunJob(std::size_t index, std::string &error) {
         options_.viewChosen ? display::kPlotColumns : kAllBins, perRow);
   }
   int frame = 0;
-  for (; source.Next(frame, measurement, stop_, error); ++frame) {
-    measurement.ProcessFrame();
-    if (!job.outBase.empty() && !WriteFiles(job, measurement, frame + 1, error)) {
+  for (; source.Next(frame, run, stop_, error); ++frame) {
+    run.ProcessFrame();
+    if (!job.outBase.empty() && !WriteFiles(job, run, frame + 1, error)) {
       return false;
     }
     const std::int64_t start = source.First() + frame * source.Hop();
     const double rate = source.SampleRate();
-    WriteLines(index, measurement, {job.name, frame + 1, start, rate > 0 ? start / rate : 0});
+    WriteLines(index, run, {job.name, frame + 1, start, rate > 0 ? start / rate : 0});
     if (spectrogram) {
-      spectrogram->AddColumn(measurement);
+      spectrogram->AddColumn(run);
     }
     progress_->FrameDone();
     // The pattern parameter steps after every frame, as in a continuous run.
-    measurement.StepPatternParam();
+    run.StepPatternParam();
   }
   if (!error.empty()) {
     return false;
@@ -310,25 +354,9 @@ bool Run::RunJob(std::size_t index, std::string &error) {
     error = job.name + " holds no whole frame to draw";
     return false;
   }
-  return !spectrogram || WriteSpectrogram(*spectrogram, source, error);
-}
-
-bool Run::WriteSpectrogram(const Spectrogram &spectrogram, const FrameSource &source,
-                           std::string &error) const {
   const SpectrogramScale scale{source.SampleRate(), source.First(), source.Hop()};
-  const QImage picture = spectrogram.Picture(options_.axes ? &scale : nullptr);
-  QByteArray png;
-  QBuffer buffer(&png);
-  core::StagedFile staged;
-  errno = 0;
-  if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") ||
-      !staged.Open(*options_.spectrogram) ||
-      !staged.Write(std::string_view(png.constData(), png.size())) || !staged.Commit()) {
-    error = "cannot write " + *options_.spectrogram +
-            (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
-    return false;
-  }
-  return true;
+  return !spectrogram || WritePng(*options_.spectrogram,
+                                  spectrogram->Picture(options_.axes ? &scale : nullptr), error);
 }
 
 void Run::Work() {
@@ -412,8 +440,7 @@ int Run::Execute() {
   }
   errno = 0;
   if (options_.tableOut && (table_->Failed() || !tableFile_.Commit())) {
-    return Fail("cannot write " + *options_.tableOut +
-                (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
+    return Fail("cannot write " + *options_.tableOut + Reason());
   }
   return failed_ ? kExitFailure : kExitSuccess;
 }

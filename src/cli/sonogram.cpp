@@ -78,8 +78,9 @@ Spectrogram::Spectrogram(int first, int rows, int binsPerColumn)
     : first_(first), rows_(rows), binsPerColumn_(binsPerColumn),
       levels_(static_cast<std::size_t>(rows) * binsPerColumn) {}
 
-void Spectrogram::AddColumn(const Measurement &measurement) {
-  measurement.RowLevels(first_, rows_, binsPerColumn_, levels_.data());
+void Spectrogram::AddColumn(const core::Measurement &run) {
+  display::ColumnLevels(run.spectrumData, first_, rows_, binsPerColumn_, run.view.decibel,
+                        levels_.data());
   for (int row = 0; row < rows_; ++row) {
     const int h = display::ColumnHeight(levels_[row]);
     // A bar of no height leaves the plot's background.

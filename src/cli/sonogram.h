@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cli/measurement.h"
+#include "core/measurement.h"
 
 namespace cli {
 
@@ -23,8 +23,8 @@ public:
   // Rows of `binsPerColumn` bins each from bin `first` on, lowest at the bottom.
   Spectrogram(int first, int rows, int binsPerColumn);
 
-  // The next column: the last pass of `measurement`.
-  void AddColumn(const Measurement &measurement);
+  // The next column: the last pass of `run`.
+  void AddColumn(const core::Measurement &run);
 
   // The picture: a column's pixel for level L has the colour of the plot's bar for L, and
   // the plot's grey where the plot draws no bar. With `scale`, the frequencies of the rows
