@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -51,27 +52,16 @@ constexpr std::array<std::string_view, kIconSize> kPixels = {
 };
 // clang-format on
 
+// The palette index of a pixel's letter; '.' and any letter not listed are black.
 int ColourIndex(char pixel) {
-  switch (pixel) {
-  case 'N':
-    return 4;
-  case 'P':
-    return 5;
-  case 'S':
-    return 7;
-  case 'R':
-    return 9;
-  case 'G':
-    return 10;
-  case 'Y':
-    return 11;
-  case 'B':
-    return 12;
-  case 'M':
-    return 13;
-  default:
-    return 0;
+  constexpr std::pair<char, int> kLetters[] = {{'N', 4},  {'P', 5},  {'S', 7},  {'R', 9},
+                                               {'G', 10}, {'Y', 11}, {'B', 12}, {'M', 13}};
+  for (const auto &[letter, index] : kLetters) {
+    if (letter == pixel) {
+      return index;
+    }
   }
+  return 0;
 }
 
 } // namespace
