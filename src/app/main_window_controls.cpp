@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr char16_t kEnter = 13;
-
 const QString kContinuousCaption = QStringLiteral("連続FFT(&T)");
 const QString kStopCaption = QStringLiteral("停止(&T)");
 
@@ -120,7 +118,7 @@ void TForm1::ComboBox1Change() {
 }
 
 void TForm1::Edit1KeyPress(char16_t &key) {
-  if (key != kEnter) {
+  if (key != EditBox::kEnter) {
     return;
   }
   if (const std::optional<double> rate = core::ParseSampleRate(Edit1->text())) {
@@ -139,7 +137,7 @@ void TForm1::Edit1KeyPress(char16_t &key) {
 }
 
 void TForm1::Edit1Exit() {
-  char16_t key = kEnter;
+  char16_t key = EditBox::kEnter;
   Edit1KeyPress(key);
 }
 

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr char16_t kEnter = 13;
-
 // The dialog's name box offers matching names in a completion list, a window of its own that
 // closing the dialog leaves open: it would stay on screen, follow the folder's new files and
 // hold the keyboard. Close it with the dialog, whether accepted or cancelled.
@@ -100,7 +98,7 @@ void TForm1::PrepareAppDir() {
 }
 
 void TForm1::Edit2KeyPress(char16_t &key) {
-  if (key != kEnter) {
+  if (key != EditBox::kEnter) {
     return;
   }
   key = 0;

@@ -4,10 +4,6 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 
-namespace {
-constexpr char16_t kEnter = 13;
-}
-
 EditBox::EditBox(QWidget *parent) : QLineEdit(parent) {
   connect(qApp, &QApplication::focusChanged, this,
           [this](QWidget *, QWidget *now) { FocusChanged(now); });
@@ -34,11 +30,8 @@ void EditBox::keyPressEvent(QKeyEvent *event) {
   if (OnKeyPress) {
     OnKeyPress(key);
   }
-  if (key == 0 || enter) {
-    event->accept();
-    return;
-  }
-  if (GrowsPastLimit(this->text().size(), this->text().size() - selectedText().size() + 1)) {
+  if (key == 0 || enter ||
+      GrowsPastLimit(this->text().size(), this->text().size() - selectedText().size() + 1)) {
     event->accept();
     return;
   }

@@ -15,7 +15,8 @@ public:
   // Typed or pasted text may not make the box longer than this; 0: no limit.
   void SetMaxTypedLength(int length) { maxTypedLength = length; }
 
-  // Raised with the typed character; Enter arrives as 13.
+  static constexpr char16_t kEnter = 13;
+  // Raised with the typed character; Enter arrives as kEnter.
   std::function<void(char16_t &key)> OnKeyPress;
   std::function<void()> OnExit;
 
