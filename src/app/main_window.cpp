@@ -34,9 +34,14 @@ constexpr int kFrameExtraWidth = 8;
 constexpr int kFrameExtraHeight = 46;
 constexpr int kStatusBarHeight = 19;
 
-QLabel *MakeLabel(const QString &text, QWidget *parent, int left, int top, int width, int height) {
+// A label at least `width` wide and as wide as its text; its mnemonic, if any, focuses `buddy`.
+QLabel *MakeLabel(const QString &text, QWidget *parent, int left, int top, int width, int height,
+                  QWidget *buddy = nullptr) {
   auto *label = new QLabel(text, parent);
   label->setGeometry(left, top, std::max(width, label->sizeHint().width()), height);
+  if (buddy != nullptr) {
+    label->setBuddy(buddy);
+  }
   return label;
 }
 
@@ -51,10 +56,7 @@ TForm1::TForm1() {
   CreateMenus();
   SetTabOrder();
 
-  AppDir.clear();
   Run = std::make_unique<core::Measurement>();
-  Running = false;
-  Busy = false;
 
   FormCreate();
   // The window opens with the focus on the first control of the tab order.
@@ -83,8 +85,7 @@ void TForm1::CreateControls() {
   ComboBox1 = new QComboBox(client);
   ComboBox1->setGeometry(336, 104, 177, 20);
   connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
-  Label4 = MakeLabel(QStringLiteral("詳細設定(&D)"), client, 336, 88, 64, 12);
-  Label4->setBuddy(ComboBox1);
+  Label4 = MakeLabel(QStringLiteral("詳細設定(&D)"), client, 336, 88, 64, 12, ComboBox1);
 
   Edit1 = new EditBox(client);
   Edit1->setGeometry(424, 152, 65, 20);
@@ -92,8 +93,7 @@ void TForm1::CreateControls() {
   Edit1->SetMaxTypedLength(6);
   Edit1->OnKeyPress = [this](char16_t &key) { Edit1KeyPress(key); };
   Edit1->OnExit = [this] { Edit1Exit(); };
-  Label2 = MakeLabel(QStringLiteral("サンプリング周波数(&P)"), client, 336, 136, 114, 12);
-  Label2->setBuddy(Edit1);
+  Label2 = MakeLabel(QStringLiteral("サンプリング周波数(&P)"), client, 336, 136, 114, 12, Edit1);
   Label3 = MakeLabel(QStringLiteral("Hz"), client, 496, 160, 13, 12);
 
   ComboBox2 = new QComboBox(client);
@@ -103,17 +103,14 @@ void TForm1::CreateControls() {
   }
   ComboBox2->setCurrentIndex(analysis::kDefaultGainIndex);
   connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(); });
-  Label9 = MakeLabel(QStringLiteral("計算ゲイン(&G)"), client, 360, 228, 72, 12);
-  Label9->setBuddy(ComboBox2);
+  Label9 = MakeLabel(QStringLiteral("計算ゲイン(&G)"), client, 360, 228, 72, 12, ComboBox2);
 
   ScrollBar1 = new ScrollBar(client);
   ScrollBar1->setGeometry(16, 248, 288, 16);
   ScrollBar1->setFocusPolicy(Qt::StrongFocus);
   ScrollBar1->SetMaximum(core::kScrollMaximum);
   ScrollBar1->SetPageSize(512);
-  ScrollBar1->setSingleStep(1);
   ScrollBar1->SetLargeChange(64);
-  ScrollBar1->setValue(0);
   connect(ScrollBar1, &QScrollBar::valueChanged, this, [this] { ScrollBar1Change(); });
   Label1 = MakeLabel(QStringLiteral("← 表示範囲"), client, 312, 248, 64, 12);
 
@@ -146,8 +143,7 @@ void TForm1::CreateControls() {
   Edit2->setGeometry(376, 332, 129, 20);
   Edit2->setText(QStringLiteral("Filename"));
   Edit2->OnKeyPress = [this](char16_t &key) { Edit2KeyPress(key); };
-  Label5 = MakeLabel(QStringLiteral("QuickSave(&Q)"), client, 352, 320, 70, 12);
-  Label5->setBuddy(Edit2);
+  Label5 = MakeLabel(QStringLiteral("QuickSave(&Q)"), client, 352, 320, 70, 12, Edit2);
 
   auto *bar = new QStatusBar(this);
   bar->setSizeGripEnabled(false);
@@ -195,9 +191,8 @@ void TForm1::SetTabOrder() {
   for (qsizetype i = 0; i + 1 < order.size(); ++i) {
     QWidget::setTabOrder(order[i], order[i + 1]);
   }
-  for (QWidget *idle : {static_cast<QWidget *>(Image1), static_cast<QWidget *>(StatusBar1)}) {
-    idle->setFocusPolicy(Qt::NoFocus);
-  }
+  Image1->setFocusPolicy(Qt::NoFocus);
+  StatusBar1->setFocusPolicy(Qt::NoFocus);
 }
 
 void TForm1::FormCreate() {
@@ -238,22 +233,16 @@ void TForm1::resizeEvent(QResizeEvent *event) {
 void TForm1::closeEvent(QCloseEvent *event) {
   bool canClose = true;
   FormCloseQuery(canClose);
-  if (canClose) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  event->setAccepted(canClose);
 }
 
 void TForm1::FormCloseQuery(bool &canClose) {
   if (!Running) {
     return;
   }
-  if (AskYesNo(this, QStringLiteral("終了しますか"), QStringLiteral("Vireo"))) {
-    canClose = true;
+  canClose = AskYesNo(this, QStringLiteral("終了しますか"), QStringLiteral("Vireo"));
+  if (canClose) {
     Running = false;
-  } else {
-    canClose = false;
   }
 }
 
