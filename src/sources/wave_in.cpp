@@ -64,7 +64,7 @@ WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
   if (context == nullptr) {
     return PA_ERR_INTERNAL;
   }
-  pa_context_set_state_callback(context, OnContextState, this);
+  pa_context_set_state_callback(context, OnState<pa_context_get_state, PA_CONTEXT_IS_GOOD>, this);
   // No automatic start of a server: without one the open fails at once.
   if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
     return ContextError(context);
@@ -91,7 +91,7 @@ WaveResult WaveIn::Connect(const WaveFormat &format, WaveCallback callback) {
   if (stream == nullptr) {
     return ContextError(context);
   }
-  pa_stream_set_state_callback(stream, OnStreamState, this);
+  pa_stream_set_state_callback(stream, OnState<pa_stream_get_state, PA_STREAM_IS_GOOD>, this);
   pa_stream_set_read_callback(stream, OnRead, this);
   pa_buffer_attr attributes{};
   attributes.maxlength = static_cast<std::uint32_t>(-1);
@@ -149,23 +149,14 @@ WaveIn::~WaveIn() {
     // After the loop has stopped no callback of the library runs any more.
     pa_threaded_mainloop_stop(mainloop);
     pa_threaded_mainloop_free(mainloop);
-  } else if (context != nullptr) {
-    pa_context_unref(context);
   }
   Close();
 }
 
-void WaveIn::OnContextState(pa_context *context, void *self) {
+template <auto GetState, auto IsGood, typename Object>
+void WaveIn::OnState(Object *object, void *self) {
   auto *wave = static_cast<WaveIn *>(self);
-  if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
-    wave->Fail(ContextError(context));
-  }
-  pa_threaded_mainloop_signal(wave->mainloop, 0);
-}
-
-void WaveIn::OnStreamState(pa_stream *stream, void *self) {
-  auto *wave = static_cast<WaveIn *>(self);
-  if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+  if (!IsGood(GetState(object))) {
     wave->Fail(ContextError(wave->context));
   }
   pa_threaded_mainloop_signal(wave->mainloop, 0);

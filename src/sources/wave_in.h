@@ -35,8 +35,10 @@ private:
   template <typename Read, typename State>
   WaveResult WaitUntil(Read state, State ready, int (*good)(State));
 
-  static void OnContextState(pa_context *context, void *self);
-  static void OnStreamState(pa_stream *stream, void *self);
+  // The state callback of the context and of the stream: a failure ends the capture with an
+  // Error notice, and every change wakes an open that waits for it.
+  template <auto GetState, auto IsGood, typename Object>
+  static void OnState(Object *object, void *self);
   static void OnRead(pa_stream *stream, std::size_t bytes, void *self);
 
   pa_threaded_mainloop *mainloop = nullptr;
