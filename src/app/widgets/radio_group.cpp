@@ -65,11 +65,8 @@ QWidget *RadioGroup::Item(int index) const {
 }
 
 QList<QWidget *> RadioGroup::Items() const {
-  QList<QWidget *> items;
-  for (QAbstractButton *button : buttons->buttons()) {
-    items << button;
-  }
-  return items;
+  const QList<QAbstractButton *> items = buttons->buttons();
+  return QList<QWidget *>(items.begin(), items.end());
 }
 
 void RadioGroup::FocusSelected() {
