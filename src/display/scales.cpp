@@ -6,7 +6,6 @@
 #include "display/number_format.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace display {
 
@@ -16,12 +15,6 @@ constexpr int kFontPoints = 8;
 constexpr int kDecibelLabels = 10;
 constexpr int kPercentLabels = 11;
 constexpr int kLastAxisLabel = 10;
-
-std::string FormatInt(const char *format, int value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
 
 // x of tick i and left edge of label i: truncate(25.6 * i + 17) and truncate(25.6 * i + 8).
 int TickX(int i) {
@@ -37,14 +30,14 @@ std::vector<LevelLabel> LevelLabels(bool decibel) {
   std::vector<LevelLabel> labels;
   if (decibel) {
     for (int i = 0; i < kDecibelLabels; ++i) {
-      labels.push_back({FormatInt("%ddB", -10 * i), 14 * i + 5, 126 - 14 * i});
+      labels.push_back({std::to_string(-10 * i) + "dB", 14 * i + 5, 126 - 14 * i});
     }
   } else {
     for (int i = 0; i < kPercentLabels; ++i) {
       // Entry truncate(12.7 * i) with the factor a hair below 12.7 (i = 10 takes 126, not 127);
       // row truncate((10 - i) * 12.8 + 5) with the factor a hair above 12.8.
       const int entry = std::max(0, (127 * i + 9) / 10 - 1);
-      labels.push_back({FormatInt("%d%%", i), (10 - i) * 128 / 10 + 5, entry});
+      labels.push_back({std::to_string(i) + "%", (10 - i) * 128 / 10 + 5, entry});
     }
   }
   return labels;
