@@ -25,11 +25,6 @@ constexpr int kTickLength = 3;
 constexpr int kRowsPerLabel = 64;
 constexpr int kColumnsPerLabel = 100;
 
-QRgb ToRgb(display::Color color) {
-  return qRgb(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-              static_cast<int>((color >> 16) & 0xFF));
-}
-
 // Sets the pixels of `picture` from (x, y) on that are white on `canvas`.
 void CopyWhite(const display::Canvas &canvas, QImage &picture, int x, int y) {
   for (int row = 0; row < canvas.Height(); ++row) {
@@ -94,9 +89,10 @@ QImage Spectrogram::Picture(const SpectrogramScale *scale) const {
   const display::Palette palette = display::BuildPalette();
   QList<QRgb> colors;
   for (int entry = 0; entry < kBackgroundEntry; ++entry) {
-    colors.push_back(ToRgb(palette[entry]));
+    colors.push_back(display::ToRgb(palette[entry]));
   }
-  colors << ToRgb(display::kPlotGrey) << ToRgb(display::kBlack) << ToRgb(display::kWhite);
+  colors << display::ToRgb(display::kPlotGrey) << display::ToRgb(display::kBlack)
+         << display::ToRgb(display::kWhite);
 
   QImage picture(left + columns, rows_ + (scale != nullptr ? kLabelHeight : 0),
                  QImage::Format_Indexed8);

@@ -19,11 +19,6 @@ int PixelSizeFor(int points) {
   return std::max(1, (points * 96) / 72);
 }
 
-QColor ToQColor(Color color) {
-  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                static_cast<int>((color >> 16) & 0xFF));
-}
-
 // Letters, digits and the percent sign: the tallest of these sets the top of every text cell.
 constexpr char kCellGlyphs[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789%";
 
@@ -123,7 +118,7 @@ void Canvas::TextOut(int x, int y, std::string_view text) {
   FillRect({x, y, x + metrics.horizontalAdvance(string), y + aboveBaseline + metrics.descent()});
   QPainter painter(&image_);
   painter.setFont(font);
-  painter.setPen(ToQColor(font_));
+  painter.setPen(QColor(ToRgb(font_)));
   painter.setBackgroundMode(Qt::TransparentMode);
   painter.drawText(x, y + aboveBaseline, string);
 }

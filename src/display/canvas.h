@@ -11,6 +11,12 @@ namespace display {
 // A colour in the form 0x00BBGGRR: red in the lowest byte, blue in the third, top byte 0.
 using Color = std::uint32_t;
 
+// The colour as Qt gives it, opaque.
+inline QRgb ToRgb(Color color) {
+  return qRgb(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+              static_cast<int>((color >> 16) & 0xFF));
+}
+
 // A rectangle given by its edges; right and bottom lie just outside it.
 struct Rect {
   int left, top, right, bottom;
