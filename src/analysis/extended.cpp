@@ -36,15 +36,10 @@ U128 ShiftRight(U128 x, int shift, bool &lost) {
 
 // floor(sqrt(n)) for n < 2^128: a double estimate, one Newton step and a final correction.
 std::uint64_t IntegerSqrt(U128 n) {
-  const double estimate = std::sqrt(static_cast<double>(n));
-  U128 r = estimate >= 0x1p64 ? ~std::uint64_t{0} : static_cast<std::uint64_t>(estimate);
-  if (r == 0) {
-    r = 1;
-  }
-  r = (r + n / r) / 2;
-  if (r > ~std::uint64_t{0}) {
-    r = ~std::uint64_t{0};
-  }
+  // r stays nonzero and below 2^64 (2^64 - 2^11 is the largest double below 2^64).
+  const double estimate = std::clamp(std::sqrt(static_cast<double>(n)), 1.0, 0x1p64 - 0x1p11);
+  U128 r = static_cast<std::uint64_t>(estimate);
+  r = std::min<U128>((r + n / r) / 2, ~std::uint64_t{0});
   while (r * r > n) {
     --r;
   }
@@ -83,14 +78,9 @@ Extended::Extended(double value) {
     significand_ = fraction << 12;
     return;
   }
-  if (biased == 0 && fraction == 0) {
-    return; // signed zero
-  }
+  // Subnormals and signed zeros have no implicit bit.
   const std::uint64_t integer = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-  const int shift = std::countl_zero(integer);
-  kind_ = Kind::Finite;
-  significand_ = integer << shift;
-  exponent_ = (biased == 0 ? -1074 : biased - 1075) - shift;
+  *this = FromParts(negative_, integer, biased == 0 ? -1074 : biased - 1075);
 }
 
 Extended Extended::FromParts(bool negative, std::uint64_t significand, int exponent) {
@@ -98,9 +88,7 @@ Extended Extended::FromParts(bool negative, std::uint64_t significand, int expon
     return Special(Kind::Zero, negative);
   }
   const int shift = std::countl_zero(significand);
-  Extended e = Special(Kind::Finite, negative, significand << shift);
-  e.exponent_ = exponent - shift;
-  return e;
+  return Special(Kind::Finite, negative, significand << shift, exponent - shift);
 }
 
 Extended Extended::FromInteger(std::int64_t value) {
@@ -110,11 +98,12 @@ Extended Extended::FromInteger(std::int64_t value) {
   return FromParts(negative, magnitude, 0);
 }
 
-Extended Extended::Special(Kind kind, bool negative, std::uint64_t significand) {
+Extended Extended::Special(Kind kind, bool negative, std::uint64_t significand, int exponent) {
   Extended e;
   e.kind_ = kind;
   e.negative_ = negative;
   e.significand_ = significand;
+  e.exponent_ = exponent;
   return e;
 }
 
@@ -137,9 +126,7 @@ Extended Extended::Round(bool negative, U128 magnitude, int exponent, bool stick
       ++exponent;
     }
   }
-  Extended e = Special(Kind::Finite, negative, significand);
-  e.exponent_ = exponent;
-  return e;
+  return Special(Kind::Finite, negative, significand, exponent);
 }
 
 Extended Extended::PassNaN(Extended a, Extended b) {
@@ -246,7 +233,6 @@ Extended operator/(Extended a, Extended b) {
 }
 
 Extended Sqrt(Extended a) {
-  using Kind = Extended::Kind;
   if (a.IsNaN()) {
     a.significand_ |= kTopBit;
     return a;
@@ -265,18 +251,11 @@ Extended Sqrt(Extended a) {
   // remainder decides the rounding alone.
   const int shift = (a.exponent_ & 1) != 0 ? 63 : 64;
   const U128 n = static_cast<U128>(a.significand_) << shift;
-  std::uint64_t root = IntegerSqrt(n);
+  // sqrt(n) exceeds root + 1/2, the round bit, exactly when the remainder exceeds root.
+  const std::uint64_t root = IntegerSqrt(n);
   const U128 remainder = n - static_cast<U128>(root) * root;
-  int exponent = (a.exponent_ - shift) / 2;
-  if (remainder > root) {
-    if (++root == 0) {
-      root = kTopBit;
-      ++exponent;
-    }
-  }
-  Extended e = Extended::Special(Kind::Finite, false, root);
-  e.exponent_ = exponent;
-  return e;
+  return Extended::Round(false, (static_cast<U128>(root) << 64) | (remainder > root ? kTopBit : 0),
+                         (a.exponent_ - shift) / 2 - 64, remainder != 0);
 }
 
 std::partial_ordering operator<=>(Extended a, Extended b) {

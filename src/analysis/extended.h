@@ -62,14 +62,15 @@ private:
   std::uint64_t significand_ = 0;
   int exponent_ = 0;
 
-  static Extended Special(Kind kind, bool negative, std::uint64_t significand = 0);
+  static Extended Special(Kind kind, bool negative, std::uint64_t significand = 0,
+                          int exponent = 0);
   static Extended DefaultNaN();
   // The first of the operands that is a NaN, made quiet.
   static Extended PassNaN(Extended a, Extended b);
-  // Rounds ±(high:low) × 2^exponent, a 128-bit magnitude, to 64 bits; sticky is true when
-  // non-zero bits lie below the 128 given.
   // ToDouble and ToFloat.
   template <typename Binary> Binary Narrowed() const;
+  // Rounds ±magnitude × 2^exponent, a 128-bit magnitude, to 64 bits; sticky is true when
+  // non-zero bits lie below the 128 given.
   static Extended Round(bool negative, unsigned __int128 magnitude, int exponent, bool sticky);
 };
 
