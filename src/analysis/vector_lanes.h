@@ -24,15 +24,11 @@ typedef std::uint32_t Unsigned8 __attribute__((vector_size(32)));
 typedef std::int64_t Signed4 __attribute__((vector_size(32)));
 typedef std::int32_t Signed8 __attribute__((vector_size(32)));
 
-template <typename V> struct Lane;
-template <typename V> VIREO_LANE Lane<V> MakeLane(const V &v) {
-  return v;
-}
-
 // One vector register with the operators of the language extension; a plain value is copied
 // into every lane. The register is copied as a whole: with the implicit copy, GCC may split a
 // copy into integer pieces in a kernel's body, which it compiles without AVX before inlining it.
 template <typename V> struct Lane {
+  using Mask = Lane<decltype(V{} == V{})>;
   Lane() = default;
   VIREO_LANE Lane(const V &vector) : v(vector) {}
   template <typename S>
@@ -53,10 +49,10 @@ template <typename V> struct Lane {
   friend VIREO_LANE Lane operator>>(const Lane &a, int bits) { return a.v >> bits; }
   friend VIREO_LANE Lane operator-(const Lane &a) { return -a.v; }
   friend VIREO_LANE Lane operator!(const Lane &a) { return V(~Words(a)); } // of a mask
-  friend VIREO_LANE auto operator==(const Lane &a, const Lane &b) { return MakeLane(a.v == b.v); }
-  friend VIREO_LANE auto operator!=(const Lane &a, const Lane &b) { return MakeLane(a.v != b.v); }
-  friend VIREO_LANE auto operator<(const Lane &a, const Lane &b) { return MakeLane(a.v < b.v); }
-  friend VIREO_LANE auto operator>(const Lane &a, const Lane &b) { return MakeLane(a.v > b.v); }
+  friend VIREO_LANE Mask operator==(const Lane &a, const Lane &b) { return a.v == b.v; }
+  friend VIREO_LANE Mask operator!=(const Lane &a, const Lane &b) { return a.v != b.v; }
+  friend VIREO_LANE Mask operator<(const Lane &a, const Lane &b) { return a.v < b.v; }
+  friend VIREO_LANE Mask operator>(const Lane &a, const Lane &b) { return a.v > b.v; }
   friend VIREO_LANE bool None(const Lane &a) {
     return _mm256_testz_si256(__m256i(a.v), __m256i(a.v));
   }
@@ -106,15 +102,12 @@ template <typename T> struct Twin {
   Twin() = default;
   VIREO_KERNEL Twin(const T &low, const T &high) : lo(low), hi(high) {}
   template <typename S> VIREO_KERNEL Twin(const S &x) : lo(x), hi(x) {}
-  template <typename U> static VIREO_KERNEL Twin<U> Of(const U &low, const U &high) {
-    return {low, high};
-  }
   friend VIREO_KERNEL Twin operator-(const Twin &a) { return {-a.lo, -a.hi}; }
-  friend VIREO_KERNEL auto Bits(const Twin &a) { return Of(Bits(a.lo), Bits(a.hi)); }
+  friend VIREO_KERNEL auto Bits(const Twin &a) { return exact::Twin(Bits(a.lo), Bits(a.hi)); }
   friend VIREO_KERNEL bool None(const Twin &a) { return None(a.lo | a.hi); }
 #define VIREO_TWIN_OPERATOR(op)                                                                    \
   friend VIREO_KERNEL auto operator op(const Twin &a, const Twin &b) {                             \
-    return Of(a.lo op b.lo, a.hi op b.hi);                                                         \
+    return exact::Twin(a.lo op b.lo, a.hi op b.hi);                                                \
   }
   VIREO_TWIN_OPERATOR(+)
   VIREO_TWIN_OPERATOR(-)
