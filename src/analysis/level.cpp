@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace analysis {
 
@@ -85,8 +86,7 @@ VIREO_AVX2 inline LogRows<exact::Quad> LoadLogRows(const exact::QuadBits &index)
 // Threshold: a margin above 2^-61 |hi| exceeds |V - F| < 2^-62.29 |X| by a factor of 2.4, so V
 // lies between the same midpoints as F. Powers of two as results are left out: their rounding
 // interval is not symmetric.
-template <typename L, typename Mask>
-VIREO_KERNEL void Decibels(const L &square0, const L &square1, L &level, Mask &doubtful) {
+template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &square1) {
   using namespace exact;
   const Pair<L> power = TwoSum(square0, square1);
   const L p = power.hi;
@@ -134,15 +134,13 @@ VIREO_KERNEL void Decibels(const L &square0, const L &square1, L &level, Mask &d
   const Pair<L> result = FastTwoSum(product, productLow);
   const L margin = Ulp(result.hi) * 0.5 - Abs(result.lo);
   const auto levelSure = (!IsPowerOfTwo(result.hi)) & (margin > Abs(result.hi) * kLevelMargin);
-  level = result.hi;
-  doubtful = !(powerSure & positive & levelSure);
+  return std::pair(result.hi, !(powerSure & positive & levelSure));
 }
 
 double FloatBinLevel(float re, float im, bool decibel) {
   if (decibel) {
-    double level;
-    bool doubtful;
-    Decibels(static_cast<double>(re) * re, static_cast<double>(im) * im, level, doubtful);
+    const auto [level, doubtful] =
+        Decibels(static_cast<double>(re) * re, static_cast<double>(im) * im);
     if (!doubtful) {
       return level;
     }
@@ -157,9 +155,9 @@ double FloatBinLevel(float re, float im, bool decibel) {
 #if defined(__x86_64__)
 
 // Decibel levels of the bins first … first + count - 1, four at a time, the doubtful ones
-// through FloatBinLevel.
-VIREO_AVX2 void VectorBinLevels(const SpectrumFrame &spectrum, int first, int count,
-                                double *levels) {
+// through FloatBinLevel, as far as whole groups of four go: returns how many it gave.
+VIREO_AVX2 int VectorBinLevels(const SpectrumFrame &spectrum, int first, int count,
+                               double *levels) {
   constexpr int kLanes = 4;
   int i = 0;
   for (; i + kLanes <= count; i += kLanes) {
@@ -168,10 +166,9 @@ VIREO_AVX2 void VectorBinLevels(const SpectrumFrame &spectrum, int first, int co
     const __m256d high = _mm256_cvtps_pd(_mm256_extractf128_ps(pairs, 1));
     const __m256d lowSquares = _mm256_mul_pd(low, low), highSquares = _mm256_mul_pd(high, high);
     // Bins in the lane order 0, 2, 1, 3, put back in order when stored.
-    exact::Quad level;
-    exact::QuadMask doubtful;
-    Decibels(exact::Quad(_mm256_unpacklo_pd(lowSquares, highSquares)),
-             exact::Quad(_mm256_unpackhi_pd(lowSquares, highSquares)), level, doubtful);
+    const auto [level, doubtful] =
+        Decibels(exact::Quad(_mm256_unpacklo_pd(lowSquares, highSquares)),
+                 exact::Quad(_mm256_unpackhi_pd(lowSquares, highSquares)));
     _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level.v, 0xd8));
     const int redo =
         _mm256_movemask_pd(_mm256_permute4x64_pd(_mm256_castsi256_pd(__m256i(doubtful.v)), 0xd8));
@@ -182,9 +179,7 @@ VIREO_AVX2 void VectorBinLevels(const SpectrumFrame &spectrum, int first, int co
       }
     }
   }
-  for (; i < count; ++i) {
-    levels[i] = FloatBinLevel(spectrum[2 * (first + i)], spectrum[2 * (first + i) + 1], true);
-  }
+  return i;
 }
 
 #endif
@@ -200,13 +195,13 @@ double BinLevel(double re, double im, bool decibel) {
 }
 
 void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *levels) {
+  int i = 0;
 #if defined(__x86_64__)
   if (decibel && UsesVectorPath()) {
-    VectorBinLevels(spectrum, first, count, levels);
-    return;
+    i = VectorBinLevels(spectrum, first, count, levels);
   }
 #endif
-  for (int i = 0; i < count; ++i) {
+  for (; i < count; ++i) {
     const int bin = first + i;
     levels[i] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
   }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace analysis {
@@ -36,6 +37,26 @@ TEST(BinLevelTest, LinearModeMapsMagnitudeOntoTheSameScale) {
   EXPECT_NEAR(BinLevel(0.06, 0.08, false), 0.0, 1e-12);
   EXPECT_NEAR(BinLevel(0.01, 0.0, false), 81.279, 1e-9);
   EXPECT_NEAR(BinLevel(1.0, 0.0, false), -812.79, 1e-9);
+}
+
+// Ranges of any start and length, so that some bins fall outside whole groups of four lanes.
+TEST(BinLevelTest, BinLevelsOfARangeAreTheLevelsOfItsBins) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> value(-1, 1);
+  SpectrumFrame spectrum;
+  for (float &x : spectrum) {
+    x = value(random);
+  }
+  for (const auto &[first, count] : {std::pair{0, 0}, {3, 1}, {5, 7}, {1, 4094}}) {
+    for (bool decibel : {true, false}) {
+      std::vector<double> levels(count);
+      BinLevels(spectrum, first, count, decibel, levels.data());
+      for (int i = 0; i < count; ++i) {
+        const int bin = first + i;
+        EXPECT_EQ(levels[i], BinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel)) << bin;
+      }
+    }
+  }
 }
 
 TEST(StrongerOfTest, ReturnsTheSmallerLevelAndTheSecondOnTies) {
