@@ -113,18 +113,15 @@ struct Twiddles {
   exact::Twin<exact::Quad> c, s;
 };
 
-// The eight butterflies one by one, for the rare groups that the vector code cannot decide.
+// The eight butterflies one by one, for the rare groups that the vector code cannot decide. The
+// twiddles are floats held as doubles, so ToFloat gives them exactly.
 VIREO_AVX2 void ScalarLanes(Lanes &a, Lanes &b, Twiddles w) {
-  alignas(32) float ar[8], ai[8], br[8], bi[8];
-  alignas(32) double c[8], s[8];
-  _mm256_store_ps(ar, a.re.v);
-  _mm256_store_ps(ai, a.im.v);
-  _mm256_store_ps(br, b.re.v);
-  _mm256_store_ps(bi, b.im.v);
-  _mm256_store_pd(c, w.c.lo.v);
-  _mm256_store_pd(c + 4, w.c.hi.v);
-  _mm256_store_pd(s, w.s.lo.v);
-  _mm256_store_pd(s + 4, w.s.hi.v);
+  const exact::Float8 lanes[6] = {a.re, a.im, b.re, b.im, ToFloat(w.c), ToFloat(w.s)};
+  alignas(32) float ar[8], ai[8], br[8], bi[8], c[8], s[8];
+  float *const arrays[6] = {ar, ai, br, bi, c, s};
+  for (int k = 0; k < 6; ++k) {
+    _mm256_store_ps(arrays[k], lanes[k].v);
+  }
   for (int lane = 0; lane < 8; ++lane) {
     ScalarButterfly(ar[lane], ai[lane], br[lane], bi[lane], c[lane], s[lane]);
   }
@@ -160,12 +157,12 @@ VIREO_AVX2_INLINE void ZeroImaginaryButterflies(Lanes &a, Lanes &b, const exact:
   AddTwiddled(a.re, a.im, b.re, b.im, c * b.re - s * b.im, c * b.im + s * b.re);
 }
 
-// Transposes the 8 × 8 floats held in rows[0 … 7].
-VIREO_AVX2_INLINE void Transpose8(__m256 *rows) {
+// Transposes the 8 × 8 floats held in the part (re or im) of rows[0 … 7].
+VIREO_AVX2_INLINE void Transpose8(Lanes *rows, exact::Float8 Lanes::*part) {
   __m256 t[8];
   for (int j = 0; j < 8; j += 2) {
-    t[j] = _mm256_unpacklo_ps(rows[j], rows[j + 1]);
-    t[j + 1] = _mm256_unpackhi_ps(rows[j], rows[j + 1]);
+    t[j] = _mm256_unpacklo_ps((rows[j].*part).v, (rows[j + 1].*part).v);
+    t[j + 1] = _mm256_unpackhi_ps((rows[j].*part).v, (rows[j + 1].*part).v);
   }
   __m256 u[8];
   for (int j = 0; j < 8; j += 4) {
@@ -175,8 +172,8 @@ VIREO_AVX2_INLINE void Transpose8(__m256 *rows) {
     u[j + 3] = _mm256_shuffle_ps(t[j + 1], t[j + 3], 0xee);
   }
   for (int j = 0; j < 4; ++j) {
-    rows[j] = _mm256_permute2f128_ps(u[j], u[j + 4], 0x20);
-    rows[j + 4] = _mm256_permute2f128_ps(u[j], u[j + 4], 0x31);
+    rows[j].*part = _mm256_permute2f128_ps(u[j], u[j + 4], 0x20);
+    rows[j + 4].*part = _mm256_permute2f128_ps(u[j], u[j + 4], 0x31);
   }
 }
 
@@ -244,16 +241,10 @@ VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
         }
       }
     }
-    __m256 real[kBlock], imaginary[kBlock];
-    for (int j = 0; j < kBlock; ++j) {
-      real[j] = rows[j].re.v;
-      imaginary[j] = rows[j].im.v;
-    }
-    Transpose8(real);
-    Transpose8(imaginary);
+    Transpose8(rows, &Lanes::re);
+    Transpose8(rows, &Lanes::im);
     for (int lane = 0; lane < kBlock; ++lane) {
-      const int at = kBlock * (BitReverse[first + lane] >> 3);
-      StoreLanes(re, im, at, {real[lane], imaginary[lane]});
+      StoreLanes(re, im, kBlock * (BitReverse[first + lane] >> 3), rows[lane]);
     }
   }
   constexpr int kLastHalf = kFrameLength / 2;
