@@ -275,32 +275,22 @@ VIREO_AVX2 void VectorFFT(const TimeFrame &input, SpectrumFrame &output) {
 
 #endif
 
-void FillBitReverse() {
-  for (int i = 0; i < kFrameLength; ++i) {
-    BitReverse[i] = 0;
-    for (int bit = 1, reversed = kFrameLength / 2; bit < kFrameLength; bit *= 2, reversed /= 2) {
-      BitReverse[i] |= (i & bit) != 0 ? reversed : 0;
-    }
-  }
-}
-
-void FillTwiddles() {
-  std::copy(std::begin(tables::kCos), std::end(tables::kCos), CosTable.begin());
-  std::copy(std::begin(tables::kNegSin), std::end(tables::kNegSin), NegSinTable.begin());
-  // Butterfly k of the stage with half span H uses table entry k × (2048 / H).
-  for (int half = 1; half < kFrameLength; half *= 2) {
-    for (int k = 0; k < half; ++k) {
-      StageCos[half + k] = static_cast<float>(CosTable[k * (kFrameLength / 2 / half)]);
-      StageNegSin[half + k] = static_cast<float>(NegSinTable[k * (kFrameLength / 2 / half)]);
-    }
-  }
-}
-
 void BuildTables() {
   static std::once_flag once;
   std::call_once(once, [] {
-    FillBitReverse();
-    FillTwiddles();
+    // The reversal of i is that of i / 2 moved down one bit, with the lowest bit of i on top.
+    for (int i = 1; i < kFrameLength; ++i) {
+      BitReverse[i] = BitReverse[i / 2] / 2 + (i % 2) * (kFrameLength / 2);
+    }
+    std::copy(std::begin(tables::kCos), std::end(tables::kCos), CosTable.begin());
+    std::copy(std::begin(tables::kNegSin), std::end(tables::kNegSin), NegSinTable.begin());
+    // Butterfly k of the stage with half span H uses table entry k × (2048 / H).
+    for (int half = 1; half < kFrameLength; half *= 2) {
+      for (int k = 0; k < half; ++k) {
+        StageCos[half + k] = static_cast<float>(CosTable[k * (kFrameLength / 2 / half)]);
+        StageNegSin[half + k] = static_cast<float>(NegSinTable[k * (kFrameLength / 2 / half)]);
+      }
+    }
   });
 }
 
