@@ -6,6 +6,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <set>
 #include <string_view>
@@ -55,17 +56,9 @@ std::string Listed(const Items &items, Text text, std::string_view separator = "
   std::string list;
   for (std::size_t i = 0; i < items.size(); ++i) {
     list += i == 0 ? "" : i + 1 == items.size() ? last : separator;
-    list += text(items[i]);
+    list += std::invoke(text, items[i]);
   }
   return list;
-}
-
-std::string GainText(const analysis::GainEntry &gain) {
-  return gain.text;
-}
-
-std::string PatternName(const sources::Pattern &pattern) {
-  return pattern.name;
 }
 
 std::string Number(int value) {
@@ -124,7 +117,8 @@ Refusal SetGain(Options &options, std::string_view text) {
   const auto gain = ParseDecimal(text);
   if (!gain || std::ranges::find(analysis::kGains, *gain, &analysis::GainEntry::value) ==
                    analysis::kGains.end()) {
-    return "is not one of the gains " + Listed(analysis::kGains, GainText, " ", " ");
+    return "is not one of the gains " +
+           Listed(analysis::kGains, &analysis::GainEntry::text, " ", " ");
   }
   options.gain = *gain;
   return std::nullopt;
@@ -303,8 +297,9 @@ std::string UsageText() {
          "writes what the window shows and saves, tables for scripts and spectrograms.\n"
          "\n"
          "Source (one kind):\n" +
-         HelpLine("--pattern N", "test pattern 0-" + Number(sources::kPatternCount - 1) + ": " +
-                                     Listed(sources::kPatterns, PatternName, ", ", ", ")) +
+         HelpLine("--pattern N",
+                  "test pattern 0-" + Number(sources::kPatternCount - 1) + ": " +
+                      Listed(sources::kPatterns, &sources::Pattern::name, ", ", ", ")) +
          "  --param K        pattern parameter of the first frame (default " +
          Number(core::kInitialPatternParam) +
          "); it\n"
@@ -326,8 +321,8 @@ std::string UsageText() {
          "Settings:\n"
          "  --rate R         sampling frequency in Hz (default: the file's, or " +
          core::FormatSampleRate(core::kDefaultSampleRate).toStdString() + ")\n" +
-         HelpLine("--gain G", Listed(analysis::kGains, GainText) + " (default " +
-                                  GainText(analysis::kGains[analysis::kDefaultGainIndex]) + ")") +
+         HelpLine("--gain G", Listed(analysis::kGains, &analysis::GainEntry::text) + " (default " +
+                                  analysis::kGains[analysis::kDefaultGainIndex].text + ")") +
          "  --window         apply the sine window\n"
          "  --linear         linear level scale instead of dB\n" +
          HelpLine("--zoom Z",
