@@ -7,22 +7,6 @@
 
 namespace cli {
 
-namespace {
-
-// Samples from the start of the input to the end of the last frame; nothing when the count
-// exceeds what any file can hold.
-std::optional<std::int64_t> SamplesNeeded(const Options &options, int frames) {
-  std::int64_t needed = 0;
-  if (__builtin_mul_overflow(std::int64_t{frames - 1}, options.hop, &needed) ||
-      __builtin_add_overflow(needed, options.start, &needed) ||
-      __builtin_add_overflow(needed, std::int64_t{analysis::kFrameLength}, &needed)) {
-    return std::nullopt;
-  }
-  return needed;
-}
-
-} // namespace
-
 FrameSource::FrameSource(const Options &options, const std::string &input, std::string &error)
     : options_(options), input_(input),
       sampleRate_(options.rate.value_or(core::kDefaultSampleRate)), frames_(options.frames) {
@@ -56,12 +40,18 @@ FrameSource::FrameSource(const Options &options, const std::string &input, std::
 }
 
 bool FrameSource::TooShort(std::int64_t length, std::string &error) const {
-  const std::optional<std::int64_t> needed = SamplesNeeded(options_, *options_.frames);
-  if (needed && length >= *needed) {
+  // Samples from the start of the input to the end of the last frame, unless the count
+  // exceeds what any file can hold.
+  std::int64_t needed = 0;
+  const bool overflow =
+      __builtin_mul_overflow(std::int64_t{*options_.frames - 1}, hop_, &needed) ||
+      __builtin_add_overflow(needed, first_, &needed) ||
+      __builtin_add_overflow(needed, std::int64_t{analysis::kFrameLength}, &needed);
+  if (!overflow && length >= needed) {
     return false;
   }
   error = input_ + " holds " + std::to_string(length) + " samples; the frames asked for need " +
-          (needed ? std::to_string(*needed) : std::string("more than any file holds"));
+          (overflow ? "more than any file holds" : std::to_string(needed));
   return true;
 }
 
