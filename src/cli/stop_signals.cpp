@@ -6,21 +6,12 @@
 
 namespace cli {
 
-namespace {
-
-sigset_t StopSet() {
+StopSignals::StopSignals(std::function<void(int)> onStop) {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, SIGHUP);
-  return set;
-}
-
-} // namespace
-
-StopSignals::StopSignals(std::function<void(int)> onStop) {
-  const sigset_t set = StopSet();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   watcher_ = std::jthread([set, onStop = std::move(onStop)](std::stop_token stop) {
     // Looks for a signal ten times a second, and for the end of the run in between.
@@ -33,8 +24,6 @@ StopSignals::StopSignals(std::function<void(int)> onStop) {
     }
   });
 }
-
-StopSignals::~StopSignals() = default;
 
 void EndBySignal(int signal) {
   std::signal(signal, SIG_DFL);

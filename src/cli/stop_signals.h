@@ -12,12 +12,9 @@ public:
   // Blocks the three signals for the calling thread and every thread it starts afterwards,
   // and calls `onStop` with the signal number on the watcher thread when one arrives.
   explicit StopSignals(std::function<void(int)> onStop);
-  // Ends the watcher; the signals stay blocked.
-  ~StopSignals();
-  StopSignals(const StopSignals &) = delete;
-  StopSignals &operator=(const StopSignals &) = delete;
 
 private:
+  // Stopped and joined with the object; the signals stay blocked.
   std::jthread watcher_;
 };
 
