@@ -325,11 +325,10 @@ bool Run::RunJob(std::size_t index, std::string &error) {
   std::unique_ptr<Spectrogram> spectrogram;
   if (options_.spectrogram) {
     // The whole lower half of the spectrum, or the page of bins that the picture shows.
-    const int perRow = options_.viewChosen ? options_.binsPerColumn : 1;
-    spectrogram = std::make_unique<Spectrogram>(
-        options_.viewChosen ? core::ClampViewOffset(options_.viewPosition, core::PageSize(perRow))
-                            : 0,
-        options_.viewChosen ? display::kPlotColumns : kAllBins, perRow);
+    spectrogram = options_.viewChosen
+                      ? std::make_unique<Spectrogram>(run.view.viewOffset, display::kPlotColumns,
+                                                      run.view.binsPerColumn)
+                      : std::make_unique<Spectrogram>(0, kAllBins, 1);
   }
   int frame = 0;
   for (; source.Next(frame, run, stop_, error); ++frame) {
