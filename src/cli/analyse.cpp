@@ -409,16 +409,14 @@ int Run::Execute() {
     err_ << text;
     return true;
   });
-  if (options_.tableOut) {
-    errno = 0;
-    if (!tableFile_.Open(*options_.tableOut)) {
-      return Fail("cannot write " + *options_.tableOut + ": " + std::strerror(errno));
-    }
-    table_ = std::make_unique<OrderedOutput>(
-        jobs_.size(), [this](std::string_view text) { return tableFile_.Write(text); });
-  } else {
-    table_ = std::make_unique<OrderedOutput>(jobs_.size(), toStandardOutput);
+  errno = 0;
+  if (options_.tableOut && !tableFile_.Open(*options_.tableOut)) {
+    return Fail("cannot write " + *options_.tableOut + ": " + std::strerror(errno));
   }
+  table_ = std::make_unique<OrderedOutput>(
+      jobs_.size(), [this, toStandardOutput](std::string_view text) {
+        return options_.tableOut ? tableFile_.Write(text) : toStandardOutput(text);
+      });
   if (options_.table) {
     table_->Write(0, TableHeader(*options_.table, options_.bins));
   }
