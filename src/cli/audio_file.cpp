@@ -73,10 +73,7 @@ bool AudioFile::ReadFrame(std::int64_t start, analysis::TimeFrame &frame) {
   }
   std::memmove(window_.data(), window_.data() + (kLength - kept), kept * sizeof(std::int16_t));
   const std::int64_t gap = std::max<std::int64_t>(start - position_, 0);
-  if (Read(nullptr, gap) != gap) {
-    return false;
-  }
-  if (Read(window_.data() + kept, kLength - kept) != kLength - kept) {
+  if (Read(nullptr, gap) != gap || Read(window_.data() + kept, kLength - kept) != kLength - kept) {
     return false;
   }
   sources::ScaleWaveFrame(window_.data(), frame);
