@@ -16,14 +16,6 @@ constexpr int kDecibelLabels = 10;
 constexpr int kPercentLabels = 11;
 constexpr int kLastAxisLabel = 10;
 
-// x of tick i and left edge of label i: truncate(25.6 * i + 17) and truncate(25.6 * i + 8).
-int TickX(int i) {
-  return kPlotColumns * i / kLastAxisLabel + kPlotLeft;
-}
-int AxisLabelX(int i) {
-  return kPlotColumns * i / kLastAxisLabel + 8;
-}
-
 } // namespace
 
 std::vector<LevelLabel> LevelLabels(bool decibel) {
@@ -80,11 +72,12 @@ void DrawFrequencyAxis(Canvas &canvas, const Palette &palette, int binsPerColumn
   canvas.FillRect(kAxisRowRect);
   canvas.SetPenColor(kWhite);
   canvas.SetFontColor(kWhite);
+  canvas.SetFontSize(kFontPoints);
   for (int i = 0; i <= kLastAxisLabel; i += 2) {
-    canvas.VerticalLine(TickX(i), kTickBottom, kTickTop);
-    canvas.SetFontSize(kFontPoints);
-    canvas.SetBrushColor(kBlack);
-    canvas.TextOut(AxisLabelX(i), kAxisLabelY, AxisLabel(i, binsPerColumn, viewOffset, frameTime));
+    // Tick i on plot column truncate(25.6 * i), x = column + 17; its label from x = column + 8.
+    const int column = kPlotColumns * i / kLastAxisLabel;
+    canvas.VerticalLine(kPlotLeft + column, kTickBottom, kTickTop);
+    canvas.TextOut(column + 8, kAxisLabelY, AxisLabel(i, binsPerColumn, viewOffset, frameTime));
   }
   canvas.TextOut(kAxisUnitX, kAxisLabelY, "Hz");
 
@@ -92,13 +85,10 @@ void DrawFrequencyAxis(Canvas &canvas, const Palette &palette, int binsPerColumn
   canvas.TextOut(kInfoX, 160, MaxFrequencyLabel(frameTime));
   canvas.TextOut(kInfoUnitX, 168, "Hz");
 
-  canvas.SetFontSize(kFontPoints);
-  canvas.SetBrushColor(kBlack);
   canvas.FillRect(kRawDataAreaRect);
   canvas.SetPenColor(palette[kRawStripFrameEntry]);
   canvas.Rectangle(kRawStripFrameRect);
   canvas.SetFontColor(palette[kRawTextEntry]);
-  canvas.SetBrushColor(kBlack);
   canvas.TextOut(0, 152, "Raw");
   canvas.TextOut(0, 160, "Data");
   canvas.TextOut(16, 178, "0");
