@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace display {
 
@@ -14,17 +15,13 @@ namespace {
 
 constexpr int kDotsPerMeterAt96Dpi = 3780; // 96 / 0.0254, rounded
 
-// Point size to pixel size at 96 dpi, truncated to whole pixels (8 points give 10 pixels).
-int PixelSizeFor(int points) {
-  return std::max(1, (points * 96) / 72);
-}
-
 // Letters, digits and the percent sign: the tallest of these sets the top of every text cell.
 constexpr char kCellGlyphs[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789%";
 
 QFont TextFont(int points) {
   QFont font(QStringLiteral("DejaVu Sans"));
-  font.setPixelSize(PixelSizeFor(points));
+  // Point size to pixel size at 96 dpi, truncated to whole pixels (8 points give 10 pixels).
+  font.setPixelSize(std::max(1, (points * 96) / 72));
   font.setHintingPreference(QFont::PreferFullHinting);
   font.setStyleStrategy(QFont::NoAntialias);
   return font;
@@ -36,8 +33,6 @@ Canvas::Canvas(int width, int height)
     : image_(std::max(width, 0), std::max(height, 0), QImage::Format_RGB888) {
   image_.setDotsPerMeterX(kDotsPerMeterAt96Dpi);
   image_.setDotsPerMeterY(kDotsPerMeterAt96Dpi);
-  SetFontSize(8);
-  SetBrushColor(0x000000);
   FillRect({0, 0, Width(), Height()});
 }
 
@@ -75,18 +70,12 @@ void Canvas::FillRect(Rect rect) {
 }
 
 void Canvas::Rectangle(Rect rect) {
-  if (rect.right <= rect.left || rect.bottom <= rect.top) {
-    return;
-  }
+  // The whole rectangle in the pen colour, then the inside in the brush colour; an empty
+  // rectangle has neither.
+  const Color brush = std::exchange(brush_, pen_);
+  FillRect(rect);
+  brush_ = brush;
   FillRect({rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1});
-  for (int x = rect.left; x < rect.right; ++x) {
-    SetPixel(x, rect.top, pen_);
-    SetPixel(x, rect.bottom - 1, pen_);
-  }
-  for (int y = rect.top; y < rect.bottom; ++y) {
-    SetPixel(rect.left, y, pen_);
-    SetPixel(rect.right - 1, y, pen_);
-  }
 }
 
 void Canvas::VerticalLine(int x, int y0, int y1) {
