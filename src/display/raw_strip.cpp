@@ -24,10 +24,8 @@ int RawColumnValue(float sample) {
 }
 
 void DrawRawColumn(Canvas &canvas, int x, int value) {
-  if (value <= -kSaturation) {
-    canvas.VerticalLine(x, kRawCentreBelow, kRawCentreBelow + kSaturation);
-  } else if (value < 0) {
-    canvas.VerticalLine(x, kRawCentreBelow, kRawCentreBelow - value);
+  if (value < 0) {
+    canvas.VerticalLine(x, kRawCentreBelow, kRawCentreBelow - std::max(value, -kSaturation));
   } else if (value == 0) {
     canvas.SetPixel(x, kRawCentreAbove, kZeroGrey);
     canvas.SetPixel(x, kRawCentreBelow, kZeroGrey);
