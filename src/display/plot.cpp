@@ -96,9 +96,7 @@ ColumnHeights SpectrumHeights(const analysis::SpectrumFrame &spectrum, int viewO
   std::array<double, kPlotColumns * kMaxBinsPerColumn> levels;
   ColumnLevels(spectrum, first, kPlotColumns, z, decibel, levels.data());
   ColumnHeights heights;
-  for (int c = 0; c < kPlotColumns; ++c) {
-    heights[c] = ColumnHeight(levels[c]);
-  }
+  std::transform(levels.begin(), levels.begin() + kPlotColumns, heights.begin(), ColumnHeight);
   return heights;
 }
 
