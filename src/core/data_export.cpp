@@ -21,16 +21,21 @@ std::string Line(std::string first, double second) {
   return first;
 }
 
-} // namespace
-
-std::string FormatRawData(const analysis::TimeFrame &timeData) {
+// The 4096 lines lineOf(0) ... lineOf(4095), each followed by the line end.
+template <typename LineOf> std::string Lines(LineOf lineOf) {
   std::string text;
   text.reserve(analysis::kFrameLength * kLineReserve);
   for (int i = 0; i < analysis::kFrameLength; ++i) {
-    text += Line(std::to_string(i), timeData[i]);
+    text += lineOf(i);
     text += kLineEnd;
   }
   return text;
+}
+
+} // namespace
+
+std::string FormatRawData(const analysis::TimeFrame &timeData) {
+  return Lines([&](int i) { return Line(std::to_string(i), timeData[i]); });
 }
 
 std::string SpectrumLine(const analysis::SpectrumFrame &spectrumData, int bin, double sampleRate,
@@ -50,13 +55,7 @@ std::string SpectrumLine(const analysis::SpectrumFrame &spectrumData, int bin, d
 
 std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, double sampleRate,
                                bool decibel) {
-  std::string text;
-  text.reserve(analysis::kFrameLength * kLineReserve);
-  for (int j = 0; j < analysis::kFrameLength; ++j) {
-    text += SpectrumLine(spectrumData, j, sampleRate, decibel);
-    text += kLineEnd;
-  }
-  return text;
+  return Lines([&](int j) { return SpectrumLine(spectrumData, j, sampleRate, decibel); });
 }
 
 } // namespace core
