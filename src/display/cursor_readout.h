@@ -21,8 +21,7 @@ std::string NoteText(double frequency);
 // The UTF-8 status text for the cursor at Image1 pixel (x, y), or no value outside the active
 // area 17 ≤ x ≤ 273, 9 ≤ y ≤ 137. The frequency is that of the first bin of the plot column
 // under the cursor, sampleRate × 2^-12 × binsPerColumn × (x - 17) + viewOffset / frameTime,
-// shown as "%6.1fHz:" with exact halves to even; then " オクターブ" and the octave for notes
-// 0 to 95, and the note name for every note whose remainder modulo 12 is not negative.
+// shown as "%6.1fHz:" with exact halves to even, then its NoteText.
 std::optional<std::string> CursorReadout(int x, int y, double sampleRate, double frameTime,
                                          int viewOffset, int binsPerColumn);
 
