@@ -4,17 +4,35 @@
 // at extended precision. Every path gives the same bits; the choice only changes the speed.
 
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 
 namespace analysis {
 
-// True when the AVX2 + FMA code runs: the CPU has both, the environment does not ask for the
-// portable code (VIREO_ARITHMETIC=portable, read at the first call, lets a whole test run cover
-// it) and it is not forced.
-bool UsesVectorPath();
+// The implementations, narrowest first: one double at a time; 128-bit vectors (NEON on arm64,
+// SSE4.1 + FMA on x86-64); AVX2 + FMA; AVX-512 (F, DQ, VL).
+enum class ArithmeticPath { Portable, Lanes128, Avx2, Avx512 };
 
-// With true, the portable code runs even on a CPU with AVX2 and FMA; false restores the choice
-// made from the CPU and the environment. For tests and benchmarks.
-void ForcePortablePath(bool portable);
+// The path's name as VIREO_ARITHMETIC takes it and --version shows it: portable, 128, avx2,
+// avx512.
+std::string_view PathName(ArithmeticPath path);
+
+// The paths that this build has and this CPU can run, narrowest first: portable always.
+std::span<const ArithmeticPath> AvailablePaths();
+
+// The path that runs: the forced one, else the one VIREO_ARITHMETIC names (read at the first
+// call), else the widest available.
+ArithmeticPath CurrentPath();
+
+// Runs `path` from now on, which must be available (for tests and benchmarks); std::nullopt
+// restores the choice made from the CPU and the environment.
+void ForcePath(std::optional<ArithmeticPath> path);
+
+// A one-line message when VIREO_ARITHMETIC names no path or one that this CPU cannot run; a
+// program refuses to start with it.
+std::optional<std::string> PathChoiceError();
 
 // Values that the fast code could not decide in double precision and recomputed the literal
 // extended-precision way, counted on the calling thread since it started (frame passes may run

@@ -33,7 +33,7 @@
 #include <type_traits>
 
 #if defined(__x86_64__)
-// Code for CPUs with AVX2 and FMA, called only after the run-time check of UsesVectorPath.
+// Code for CPUs with AVX2 and FMA, called only when CurrentPath() is ArithmeticPath::Avx2.
 #define VIREO_AVX2 __attribute__((target("avx2,fma")))
 #endif
 // Kernels and generic lane operations: inlined into their caller, the AVX2 entry points

@@ -307,7 +307,7 @@ void BuildTwiddleTables() {
 void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {
   BuildTables();
 #if defined(__x86_64__)
-  if (UsesVectorPath()) {
+  if (CurrentPath() == ArithmeticPath::Avx2) {
     VectorFFT(input, output);
     return;
   }

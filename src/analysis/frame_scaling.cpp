@@ -82,7 +82,7 @@ VIREO_AVX2 void VectorScale(TimeFrame &data, double gain, const Window *window) 
 void ScaleFrame(TimeFrame &data, double gain, bool window) {
   const Window *const weights = window ? &WindowTable() : nullptr;
 #if defined(__x86_64__)
-  if (UsesVectorPath()) {
+  if (CurrentPath() == ArithmeticPath::Avx2) {
     VectorScale(data, gain, weights);
     return;
   }

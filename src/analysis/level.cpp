@@ -197,7 +197,7 @@ double BinLevel(double re, double im, bool decibel) {
 void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *levels) {
   int i = 0;
 #if defined(__x86_64__)
-  if (decibel && UsesVectorPath()) {
+  if (decibel && CurrentPath() == ArithmeticPath::Avx2) {
     i = VectorBinLevels(spectrum, first, count, levels);
   }
 #endif

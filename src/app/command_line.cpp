@@ -1,10 +1,13 @@
 #include "app/command_line.h"
 
+#include "analysis/arithmetic_path.h"
+
 #include <string_view>
 
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kFailure = 1;
 
 constexpr std::string_view kUsage = "Usage: vireo [OPTION]\n"
                                     "Real-time spectrum analyser.\n"
@@ -16,6 +19,10 @@ constexpr std::string_view kUsage = "Usage: vireo [OPTION]\n"
 
 std::optional<int> HandleCommandLine(std::span<char *const> args, std::ostream &out,
                                      std::ostream &err) {
+  if (const auto error = analysis::PathChoiceError()) {
+    err << "vireo: " << *error << '\n';
+    return kFailure;
+  }
   if (args.size() <= 1) {
     return std::nullopt;
   }
@@ -26,7 +33,8 @@ std::optional<int> HandleCommandLine(std::span<char *const> args, std::ostream &
     return 0;
   }
   if (first == "-v" || first == "--version") {
-    out << "Vireo " VIREO_VERSION "\n";
+    out << "Vireo " VIREO_VERSION "\narithmetic: " << analysis::PathName(analysis::CurrentPath())
+        << '\n';
     return 0;
   }
   err << "vireo: " << (first.starts_with('-') ? "unknown option" : "unexpected argument") << " '"

@@ -5,8 +5,10 @@
 #include <clocale>
 #include <cstring>
 #include <iostream>
+#include <string>
 #include <string_view>
 
+#include "analysis/arithmetic_path.h"
 #include "cli/analyse.h"
 
 namespace {
@@ -26,13 +28,18 @@ int Print(std::string_view text) {
 } // namespace
 
 int main(int argc, char *argv[]) {
+  if (const auto error = analysis::PathChoiceError()) {
+    std::cerr << "vireo-analyse: " << *error << '\n';
+    return cli::kExitFailure;
+  }
   const cli::ParsedCommandLine command =
       cli::ParseCommandLine({argv + 1, static_cast<std::size_t>(argc - 1)});
   switch (command.request) {
   case cli::Request::Help:
     return Print(cli::UsageText());
   case cli::Request::Version:
-    return Print("vireo-analyse (Vireo) " VIREO_VERSION "\n");
+    return Print("vireo-analyse (Vireo) " VIREO_VERSION "\narithmetic: " +
+                 std::string(analysis::PathName(analysis::CurrentPath())) + "\n");
   case cli::Request::Run:
     break;
   }

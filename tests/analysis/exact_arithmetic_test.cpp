@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -148,19 +149,20 @@ protected:
     BuildTwiddleTables();
   }
 
+  static std::string OnPath(ArithmeticPath path) { return ", path " + std::string(PathName(path)); }
+
   // Runs the fast pass on every arithmetic path this machine has and compares it with the
   // literal pass; without `literal` (which takes a tenth of a second) with the portable path's.
   static void Check(const TimeFrame &source, double gain, bool window, const std::string &what,
                     bool literal) {
-    ForcePortablePath(true);
+    ForcePath(ArithmeticPath::Portable);
     const PassResult expected =
         literal ? LiteralPass(source, gain, window) : FastPass(source, gain, window);
-    for (bool portable : {false, true}) {
-      ForcePortablePath(portable);
-      ExpectSameBits(FastPass(source, gain, window), expected,
-                     what + (portable ? ", portable path" : ", vector path"));
+    for (ArithmeticPath path : AvailablePaths()) {
+      ForcePath(path);
+      ExpectSameBits(FastPass(source, gain, window), expected, what + OnPath(path));
     }
-    ForcePortablePath(false);
+    ForcePath(std::nullopt);
   }
 };
 
@@ -211,11 +213,8 @@ TEST_F(ExactArithmeticTest, PatternCorpusKeepsItsDigests) {
   constexpr std::uint64_t kDigests[sources::kPatternCount] = {
       0x9628e4eb28ffdd25u, 0xfc218593b8e3513cu, 0xf11ef8d8bda89f24u, 0xfd9cf5443532d239u,
       0x7f00e8fea3f79040u, 0xc99db2cc572742e5u, 0x1a050650a508579cu, 0x7a5b342a5f4b016au};
-  for (bool portable : {false, true}) {
-    ForcePortablePath(portable);
-    if (!portable && !UsesVectorPath()) {
-      continue; // no vector path here: the portable round below runs the same code
-    }
+  for (ArithmeticPath path : AvailablePaths()) {
+    ForcePath(path);
     sources::NoiseSeed = 1;
     for (int pattern = 0; pattern < sources::kPatternCount; ++pattern) {
       std::uint64_t digest = 0xcbf29ce484222325u;
@@ -232,11 +231,10 @@ TEST_F(ExactArithmeticTest, PatternCorpusKeepsItsDigests) {
         }
       }
       EXPECT_EQ(digest, kDigests[pattern])
-          << "pattern " << pattern << (portable ? ", portable path" : ", vector path") << std::hex
-          << ": 0x" << digest;
+          << "pattern " << pattern << OnPath(path) << std::hex << ": 0x" << digest;
     }
   }
-  ForcePortablePath(false);
+  ForcePath(std::nullopt);
 }
 
 // Inputs built so that each rare case occurs, on every path; each must take the literal route
@@ -295,10 +293,10 @@ TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
   cases[5].spectrum[8] = INFINITY;
   cases[5].spectrum[9] = -NAN;
 
-  for (bool portable : {false, true}) {
-    ForcePortablePath(portable);
+  for (ArithmeticPath path : AvailablePaths()) {
+    ForcePath(path);
     for (const RareCase &rare : cases) {
-      const std::string what = rare.name + (portable ? ", portable path" : ", vector path");
+      const std::string what = rare.name + OnPath(path);
       const std::uint64_t before = Fallbacks().*rare.counter;
       if (rare.step == Step::Transform) {
         SpectrumFrame fast, expected;
@@ -324,15 +322,31 @@ TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
       EXPECT_GT(Fallbacks().*rare.counter, before) << what;
     }
   }
-  ForcePortablePath(false);
+  ForcePath(std::nullopt);
 }
 
 } // namespace
 // Run by CTest with VIREO_ARITHMETIC=portable: the switch that lets the second pass of the suite
-// cover the portable code.
+// cover the portable code. Every other value is refused unless it names a path this CPU runs.
 TEST(ArithmeticPath, TheEnvironmentCanAskForThePortableCode) {
   ASSERT_STREQ(std::getenv("VIREO_ARITHMETIC"), "portable");
-  EXPECT_FALSE(UsesVectorPath());
+  EXPECT_EQ(CurrentPath(), ArithmeticPath::Portable);
+  EXPECT_EQ(PathChoiceError(), std::nullopt);
+  const auto paths = AvailablePaths();
+  for (ArithmeticPath path : {ArithmeticPath::Portable, ArithmeticPath::Lanes128,
+                              ArithmeticPath::Avx2, ArithmeticPath::Avx512}) {
+    setenv("VIREO_ARITHMETIC", std::string(PathName(path)).c_str(), 1);
+    EXPECT_EQ(PathChoiceError().has_value(),
+              std::find(paths.begin(), paths.end(), path) == paths.end())
+        << PathName(path);
+  }
+  for (const char *unknown : {"AVX2", "avx", "sse", "neon", "avx512 "}) {
+    setenv("VIREO_ARITHMETIC", unknown, 1);
+    const auto error = PathChoiceError();
+    ASSERT_TRUE(error.has_value()) << unknown;
+    EXPECT_EQ(error->find('\n'), std::string::npos);
+  }
+  setenv("VIREO_ARITHMETIC", "portable", 1);
 }
 
 } // namespace analysis
