@@ -19,8 +19,8 @@
 // included) goes to the literal route.
 //
 // Libm and tables. The analysis takes from libm only results that are exact or correctly
-// rounded by definition on every processor: fma, fabs, sqrt (a first estimate, corrected in
-// integers), frexp and ldexp; scripts/cross-check fails on any other import. No transcendental
+// rounded by definition on every processor: fma, fabs, sqrt (correctly rounded by IEEE 754),
+// frexp and ldexp; scripts/cross-check fails on any other import. No transcendental
 // comes from libm or the processor: logarithms from the table kLog and a series (or MPFR), the
 // twiddles and window weights from tables generated with MPFR (analysis_tables.h, checked against
 // its generator by a test). Each table entry is the double (or 64-bit value) that the literal
@@ -69,6 +69,10 @@ template <std::floating_point T> bool NotGreater(T a, T b) {
 // a × b + c rounded once (libm's fma is exact on every processor).
 inline double Fma(double a, double b, double c) {
   return std::fma(a, b, c);
+}
+// The square root rounded once (IEEE: the same on every processor).
+inline double Sqrt(double x) {
+  return std::sqrt(x);
 }
 inline double Widen(float x) {
   return x;

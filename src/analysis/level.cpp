@@ -68,14 +68,67 @@ VIREO_AVX2 inline LogRows<exact::Quad> LoadLogRows(const exact::QuadBits &index)
 }
 #endif
 
-// The decibel level -10 × log10(p) of the power p = square0 + square1 (two exact squares of
-// floats) in each lane, as the literal route rounds it, and the lanes it cannot decide: zero,
-// infinite and NaN powers among them.
-// Power: the sum is rounded to double once; the literal route rounds it to 64 bits first, which
-// moves it by at most 2^-11 of a double ulp, so the two agree unless the TwoSum error lies within
-// 2^-10 of half an ulp (or exactly on it) or the sum is a power of two (asymmetric interval).
-// Level lemma: if the literal value V and the computed value F = hi + lo lie strictly between the
-// same two adjacent double midpoints, both round to hi.
+// The power p = square0 + square1 (two exact squares of floats) rounded to double, and the lanes
+// where it is the literal route's power. The sum is rounded to double once; the literal route
+// rounds it to 64 bits first, which moves it by at most 2^-11 of a double ulp, so the two agree
+// unless the TwoSum error lies within 2^-10 of half an ulp (or exactly on it) or the sum is a
+// power of two (asymmetric interval). Infinite and NaN sums fail the test (their error is NaN).
+template <typename L> VIREO_KERNEL auto Power(const L &square0, const L &square1) {
+  using namespace exact;
+  const Pair<L> power = TwoSum(square0, square1);
+  const L p = power.hi;
+  const L half = Ulp(p) * 0.5;
+  const L error = Abs(power.lo);
+  const auto sure = (power.lo == 0.0) |
+                    ((!IsPowerOfTwo(p)) & ((error == half) | (Abs(error - half) > half * 0x1p-10)));
+  return std::pair(p, sure);
+}
+
+// Lanes where the double-double hi + lo, within `budget` of the literal route's value, rounds to
+// hi as that value does. Lemma: if the literal value V and F = hi + lo lie strictly between the
+// same two adjacent double midpoints, both round to hi (the margin below is computed with at most
+// one rounding, 2^-53 of itself). Powers of two (zero included) are left out: their rounding
+// interval is not symmetric.
+template <typename L> VIREO_KERNEL auto RoundsToHi(const exact::Pair<L> &level, const L &budget) {
+  using namespace exact;
+  const L margin = Ulp(level.hi) * 0.5 - Abs(level.lo);
+  return (!IsPowerOfTwo(level.hi)) & (margin > budget);
+}
+
+// The linear level (1 - 10 √p) × 90.31 of the power p = square0 + square1 in each lane, as the
+// literal route rounds it, and the lanes it cannot decide: zero, infinite and NaN powers among
+// them (their level is NaN here).
+// √p = h + l: h = RN53(√p) (correctly rounded on every processor), p - h² exact by FMA, and
+// l = (p - h²) / 2h off by the division's rounding and the dropped (√p - h)² / 2h: |h + l - √p|
+// < 2^-105 √p. Then 10 √p, 1 - 10 √p and the product by c = 90.31 in double-double (exact
+// products and sums by FMA and TwoSum, each low part rounded once): with X = (1 - 10 √p) c,
+// |F - X| < 2^-100 (|X| + 10 c √p).
+// Budget: the literal value V = RN64(RN64(1 - RN64(RN64(√p) × 10)) × c) has four 64-bit
+// roundings: V = c (1 + e3)(1 + e4) ((1 - 10 √p) - 10 √p e12) with |e3|, |e4| ≤ 2^-64 and
+// |e12| ≤ 2^-63 + 2^-128, so |V - X| < 2^-62.99 (|X| + 10 c √p). Near magnitude 0.1 the two
+// terms cancel in X while the roundings of √p and 10 √p stay: the budget follows 10 c √p.
+// Threshold: 2^-62 (|hi| + 10 c h) exceeds |V - X| + |F - X| (with |X| ≤ |hi| (1 + 2^-52) and
+// √p ≤ h (1 + 2^-53)) by a factor of 1.9.
+template <typename L> VIREO_KERNEL auto LinearLevel(const L &square0, const L &square1) {
+  using namespace exact;
+  const auto [p, powerSure] = Power(square0, square1);
+  const L root = Sqrt(p);
+  const L rootLow = Fma(-root, root, p) / (root * 2.0);
+  const L tenRoot = root * 10.0;
+  const L tenRootLow = Fma(root, 10.0, -tenRoot) + rootLow * 10.0;
+  const Pair<L> difference = TwoSum(L(1.0), -tenRoot);
+  const L differenceLow = difference.lo - tenRootLow;
+  const L product = difference.hi * kLinearLevelScale;
+  const L productLow =
+      Fma(difference.hi, kLinearLevelScale, -product) + differenceLow * kLinearLevelScale;
+  const Pair<L> level = TwoSum(product, productLow);
+  const L budget = (Abs(level.hi) + root * (10 * kLinearLevelScale)) * 0x1p-62;
+  return std::pair(level.hi, !(powerSure & RoundsToHi(level, budget)));
+}
+
+// The decibel level -10 × log10(p) of the power p = square0 + square1 in each lane, as the
+// literal route rounds it, and the lanes it cannot decide: zero, infinite and NaN powers among
+// them.
 // Budget: V = RN64(RN64(c × log2 p) × -10) with c = RN64(log10 2) is three 64-bit roundings
 // away from X = -10 log10 p: |V - X| ≤ 3 × 2^-64 (1 + 2^-63) |X| < 2^-62.41 |X|. F is within
 // 2^-66 |X| (2^-68.8 measured near p = 1 + 2^-8): ln p = e ln 2 + offset + log1p(r) with |r| ≤
@@ -84,19 +137,12 @@ VIREO_AVX2 inline LogRows<exact::Quad> LoadLogRows(const exact::QuadBits &index)
 // and ln 2 as pairs of doubles add 2^-87 (at most 1075 octaves against a logarithm of at least
 // 2^-9 when either is used), the double-double sums and the product 2^-100.
 // Threshold: a margin above 2^-61 |hi| exceeds |V - F| < 2^-62.29 |X| by a factor of 2.4, so V
-// lies between the same midpoints as F. Powers of two as results are left out: their rounding
-// interval is not symmetric.
+// lies between the same midpoints as F (RoundsToHi).
 template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &square1) {
   using namespace exact;
-  const Pair<L> power = TwoSum(square0, square1);
-  const L p = power.hi;
-  const L half = Ulp(p) * 0.5;
-  const L error = Abs(power.lo);
-  const auto powerSure =
-      (power.lo == 0.0) |
-      ((!IsPowerOfTwo(p)) & ((error == half) | (Abs(error - half) > half * 0x1p-10)));
+  const auto [p, powerSure] = Power(square0, square1);
   // Zero power has its own level; the power is never subnormal (a nonzero square of a float is
-  // at least 2^-298), and infinite or NaN ones fail the test above (their TwoSum error is NaN).
+  // at least 2^-298).
   const auto positive = p > 0.0;
 
   // p = 2^e × m × (N/512 or N/256) with r = m × inverse - 1 below 2^-8 and exact: ln p is
@@ -132,31 +178,34 @@ template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &squa
   const L productLow = Fma(kDecibelFactor.hi, logarithm.hi, -product) +
                        Fma(kDecibelFactor.hi, logarithm.lo, kDecibelFactor.lo * logarithm.hi);
   const Pair<L> result = FastTwoSum(product, productLow);
-  const L margin = Ulp(result.hi) * 0.5 - Abs(result.lo);
-  const auto levelSure = (!IsPowerOfTwo(result.hi)) & (margin > Abs(result.hi) * kLevelMargin);
-  return std::pair(result.hi, !(powerSure & positive & levelSure));
+  return std::pair(result.hi,
+                   !(powerSure & positive & RoundsToHi(result, Abs(result.hi) * kLevelMargin)));
+}
+
+// The level of one bin in either scale, as the fast kernel gives it, and the lanes in doubt.
+template <typename L>
+VIREO_KERNEL auto FastLevel(const L &square0, const L &square1, bool decibel) {
+  return decibel ? Decibels(square0, square1) : LinearLevel(square0, square1);
 }
 
 double FloatBinLevel(float re, float im, bool decibel) {
-  if (decibel) {
-    const auto [level, doubtful] =
-        Decibels(static_cast<double>(re) * re, static_cast<double>(im) * im);
-    if (!doubtful) {
-      return level;
-    }
-    if (re == 0 && im == 0) {
-      return kZeroPowerLevel;
-    }
-    ++Fallbacks().levels;
+  const auto [level, doubtful] =
+      FastLevel(static_cast<double>(re) * re, static_cast<double>(im) * im, decibel);
+  if (!doubtful) {
+    return level;
   }
+  if (re == 0 && im == 0) {
+    return decibel ? kZeroPowerLevel : kLinearLevelScale;
+  }
+  ++Fallbacks().levels;
   return LiteralLevel(LiteralPower(re, im), decibel);
 }
 
 #if defined(__x86_64__)
 
-// Decibel levels of the bins first … first + count - 1, four at a time, the doubtful ones
-// through FloatBinLevel, as far as whole groups of four go: returns how many it gave.
-VIREO_AVX2 int VectorBinLevels(const SpectrumFrame &spectrum, int first, int count,
+// Levels of the bins first … first + count - 1, four at a time, the doubtful ones through
+// FloatBinLevel, as far as whole groups of four go: returns how many it gave.
+VIREO_AVX2 int VectorBinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel,
                                double *levels) {
   constexpr int kLanes = 4;
   int i = 0;
@@ -167,15 +216,15 @@ VIREO_AVX2 int VectorBinLevels(const SpectrumFrame &spectrum, int first, int cou
     const __m256d lowSquares = _mm256_mul_pd(low, low), highSquares = _mm256_mul_pd(high, high);
     // Bins in the lane order 0, 2, 1, 3, put back in order when stored.
     const auto [level, doubtful] =
-        Decibels(exact::Quad(_mm256_unpacklo_pd(lowSquares, highSquares)),
-                 exact::Quad(_mm256_unpackhi_pd(lowSquares, highSquares)));
+        FastLevel(exact::Quad(_mm256_unpacklo_pd(lowSquares, highSquares)),
+                  exact::Quad(_mm256_unpackhi_pd(lowSquares, highSquares)), decibel);
     _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level.v, 0xd8));
     const int redo =
         _mm256_movemask_pd(_mm256_permute4x64_pd(_mm256_castsi256_pd(__m256i(doubtful.v)), 0xd8));
     for (int lane = 0; redo != 0 && lane < kLanes; ++lane) {
       if (redo & (1 << lane)) {
         const int bin = first + i + lane;
-        levels[i + lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], true);
+        levels[i + lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
       }
     }
   }
@@ -197,8 +246,8 @@ double BinLevel(double re, double im, bool decibel) {
 void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *levels) {
   int i = 0;
 #if defined(__x86_64__)
-  if (decibel && CurrentPath() == ArithmeticPath::Avx2) {
-    i = VectorBinLevels(spectrum, first, count, levels);
+  if (CurrentPath() == ArithmeticPath::Avx2) {
+    i = VectorBinLevels(spectrum, first, count, decibel, levels);
   }
 #endif
   for (; i < count; ++i) {

@@ -42,6 +42,7 @@ template <typename V> struct Lane {
   friend VIREO_LANE Lane operator+(const Lane &a, const Lane &b) { return a.v + b.v; }
   friend VIREO_LANE Lane operator-(const Lane &a, const Lane &b) { return a.v - b.v; }
   friend VIREO_LANE Lane operator*(const Lane &a, const Lane &b) { return a.v * b.v; }
+  friend VIREO_LANE Lane operator/(const Lane &a, const Lane &b) { return a.v / b.v; }
   // Bitwise through a view as 64-bit words, which keeps GCC from turning a chain of compared
   // masks into blends.
   friend VIREO_LANE Lane operator&(const Lane &a, const Lane &b) { return V(Words(a) & Words(b)); }
@@ -68,6 +69,9 @@ using Mask8 = Lane<Signed8>;
 
 VIREO_LANE Quad Fma(const Quad &a, const Quad &b, const Quad &c) {
   return _mm256_fmadd_pd(a.v, b.v, c.v);
+}
+VIREO_LANE Quad Sqrt(const Quad &a) {
+  return _mm256_sqrt_pd(a.v);
 }
 VIREO_LANE Quad Abs(const Quad &a) {
   return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v);

@@ -1,5 +1,6 @@
 #include "analysis/level.h"
 
+#include "analysis/arithmetic_path.h"
 #include "analysis/exact_log.h"
 #include "analysis/extended.h"
 #include "literal_analysis.h"
@@ -57,6 +58,52 @@ TEST(BinLevelTest, BinLevelsOfARangeAreTheLevelsOfItsBins) {
       }
     }
   }
+}
+
+// Linear levels against the literal chain in MPFR on every path: bins of random magnitude from
+// subnormal to huge, magnitudes around 0.1 (where 1 - 10 √p cancels), and bins whose literal
+// value is exactly a double midpoint, which the fast route must leave to the literal one.
+TEST(BinLevelTest, LinearLevelsMatchTheLiteralChain) {
+  std::mt19937 engine(24);
+  std::uniform_real_distribution<float> unit(-1, 1);
+  std::uniform_int_distribution<int> octave(-80, 20);
+  std::vector<SpectrumFrame> frames(24, SpectrumFrame{});
+  for (std::size_t f = 0; f < frames.size(); ++f) {
+    for (float &x : frames[f]) {
+      x = f % 3 == 0 ? 0.1f * (1 + unit(engine) * 0x1p-12f)
+                     : std::ldexp(unit(engine), f % 3 == 1 ? octave(engine) : -4);
+    }
+  }
+  SpectrumFrame &midpoints = frames.emplace_back();
+  constexpr int kMidpoints = 256;
+  for (int crafted = 0; crafted < 2 * kMidpoints;) {
+    const float re = std::ldexp(unit(engine), -4), im = std::ldexp(unit(engine), -6);
+    const Extended level =
+        (1 - Sqrt(Extended(re) * re + Extended(im) * im) * 10) * 90.31; // p is exact here
+    if ((level.Significand() & 0x7ff) == 0x400) {
+      midpoints[crafted++] = re;
+      midpoints[crafted++] = im;
+    }
+  }
+  for (const ArithmeticPath path : AvailablePaths()) {
+    ForcePath(path);
+    for (const SpectrumFrame &spectrum : frames) {
+      const std::uint64_t before = Fallbacks().levels;
+      std::vector<double> levels(kFrameLength / 2);
+      BinLevels(spectrum, 0, kFrameLength / 2, false, levels.data());
+      for (int k = 0; k < kFrameLength / 2; ++k) {
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(levels[k]),
+                  std::bit_cast<std::uint64_t>(
+                      literal::BinLevel(spectrum[2 * k], spectrum[2 * k + 1], false)))
+            << std::hexfloat << spectrum[2 * k] << " " << spectrum[2 * k + 1] << " "
+            << PathName(path);
+      }
+      if (&spectrum == &midpoints) {
+        EXPECT_EQ(Fallbacks().levels - before, std::uint64_t{kMidpoints}); // the zeros need none
+      }
+    }
+  }
+  ForcePath(std::nullopt);
 }
 
 TEST(StrongerOfTest, ReturnsTheSmallerLevelAndTheSecondOnTies) {
