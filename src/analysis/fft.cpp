@@ -312,6 +312,7 @@ void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {
     return;
   }
 #endif
+  exact::CleanUpperHalves();
   PortableFFT(input, output);
 }
 

@@ -87,6 +87,7 @@ void ScaleFrame(TimeFrame &data, double gain, bool window) {
     return;
   }
 #endif
+  exact::CleanUpperHalves();
   Scale<double>(data, gain, weights);
 }
 

@@ -236,6 +236,7 @@ VIREO_AVX2 int VectorBinLevels(const SpectrumFrame &spectrum, int first, int cou
 } // namespace
 
 double BinLevel(double re, double im, bool decibel) {
+  exact::CleanUpperHalves();
   const float reFloat = static_cast<float>(re), imFloat = static_cast<float>(im);
   if (reFloat == re && imFloat == im) {
     return FloatBinLevel(reFloat, imFloat, decibel);
@@ -250,6 +251,7 @@ void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel
     i = VectorBinLevels(spectrum, first, count, decibel, levels);
   }
 #endif
+  exact::CleanUpperHalves();
   for (; i < count; ++i) {
     const int bin = first + i;
     levels[i] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
