@@ -1,7 +1,9 @@
-// Speed of the 4096-point transform, of the analysis pass and of a whole frame pass, against
-// FFTW's single-precision complex transform of the same size. After the run the ratio of each
-// to FFTW and the heap allocations per frame pass are printed.
+// Speed of the 4096-point transform, of the analysis pass in both scales and of a whole frame
+// pass on every arithmetic path this machine runs, against FFTW's single-precision complex
+// transform of the same size. After the run one table gives each one's ratio to FFTW and its heap
+// allocations per frame.
 
+#include "analysis/arithmetic_path.h"
 #include "analysis/fft.h"
 #include "analysis/frame_scaling.h"
 #include "analysis/level.h"
@@ -15,6 +17,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +26,7 @@
 #include <map>
 #include <new>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,37 +66,74 @@ analysis::TimeFrame TestFrame() {
   return frame;
 }
 
-void BM_ComputeFFT(benchmark::State &state) {
+using analysis::ArithmeticPath;
+
+// Runs `frame` once per iteration on the given path and reports beside the time the heap
+// allocations and the values redone the literal way (by kind) per frame.
+template <typename Frame> void OnPath(benchmark::State &state, ArithmeticPath path, Frame frame) {
+  using analysis::LiteralFallbacks;
+  analysis::ForcePath(path);
+  const long long before = allocations;
+  const LiteralFallbacks fallbacks = analysis::Fallbacks();
+  for (auto _ : state) {
+    frame();
+  }
+  const auto perFrame = [&](auto count) {
+    return benchmark::Counter(static_cast<double>(count) / static_cast<double>(state.iterations()));
+  };
+  state.counters["allocations"] = perFrame(allocations - before);
+  for (const auto &[name, counter] : {std::pair{"butterflies", &LiteralFallbacks::butterflies},
+                                      {"samples", &LiteralFallbacks::samples},
+                                      {"levels", &LiteralFallbacks::levels}}) {
+    state.counters[name] = perFrame(analysis::Fallbacks().*counter - fallbacks.*counter);
+  }
+  analysis::ForcePath(std::nullopt);
+}
+
+// Leaves the upper halves of the vector registers dirty, as a library's AVX code that ends
+// without vzeroupper does (the toolkit's start-up is one); legacy-SSE code that runs after it
+// waits on them at every instruction on Intel CPUs until a vzeroupper.
+void DirtyUpperHalves() {
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx")) {
+    asm volatile("vpcmpeqd %%ymm0, %%ymm0, %%ymm0" ::: "xmm0");
+  }
+#endif
+}
+
+void ComputeFFT(benchmark::State &state, ArithmeticPath path) {
   const analysis::TimeFrame frame = TestFrame();
   analysis::SpectrumFrame spectrum;
-  for (auto _ : state) {
+  OnPath(state, path, [&] {
     analysis::ComputeFFT(frame, spectrum);
     benchmark::DoNotOptimize(spectrum.data());
     benchmark::ClobberMemory();
-  }
+  });
 }
-BENCHMARK(BM_ComputeFFT);
 
 // Scaling with the window, the transform and the levels of the 2048 displayed bins folded into
-// their columns of eight, as one frame pass does before drawing.
-void BM_AnalysisPass(benchmark::State &state) {
+// their columns of eight, as one frame pass does before drawing; with `dirty`, after code that
+// left the upper halves of the vector registers dirty.
+void AnalysisPass(benchmark::State &state, ArithmeticPath path, bool decibel, bool dirty) {
   const analysis::TimeFrame source = TestFrame();
   analysis::TimeFrame frame;
   analysis::SpectrumFrame spectrum;
   std::array<double, kFrameLength / 2> levels;
-  for (auto _ : state) {
+  OnPath(state, path, [&] {
+    if (dirty) {
+      DirtyUpperHalves();
+    }
     frame = source;
     analysis::ScaleFrame(frame, 1.0, true);
     analysis::ComputeFFT(frame, spectrum);
-    analysis::BinLevels(spectrum, 0, kFrameLength / 2, true, levels.data());
+    analysis::BinLevels(spectrum, 0, kFrameLength / 2, decibel, levels.data());
     double strongest = 999;
     for (const double &level : levels) {
       strongest = analysis::StrongerOf(strongest, level);
     }
     benchmark::DoNotOptimize(strongest);
-  }
+  });
 }
-BENCHMARK(BM_AnalysisPass);
 
 // The copy of a rectangle of the drawing surface into the picture on screen, row by row.
 void CopyRect(const display::Canvas &canvas, QImage &picture, display::Rect rect) {
@@ -103,33 +144,44 @@ void CopyRect(const display::Canvas &canvas, QImage &picture, display::Rect rect
   }
 }
 
-long long framePassAllocations = -1;
-
 // One frame of a continuous run on the sine pattern with the window on, in dB at eight bins per
 // column: the pattern, the analysis, the raw strip and the spectrum, both copied to the picture
 // on screen, and the step of the pattern parameter.
-void BM_FramePass(benchmark::State &state) {
+void FramePass(benchmark::State &state, ArithmeticPath path) {
   core::Measurement run;
   run.OpenPicture();
   run.view = {true, 8, 0, 1.0};
   run.window = true;
   QImage picture(display::kScreenWidth, display::kScreenHeight, QImage::Format_RGB888);
-  const long long before = allocations;
-  for (auto _ : state) {
+  OnPath(state, path, [&] {
     run.MakePattern(1);
     run.ProcessFrame();
     CopyRect(run.Picture(), picture, display::kRawStripRect);
     CopyRect(run.Picture(), picture, display::kSpectrumCopyRect);
     run.StepPatternParam();
     benchmark::DoNotOptimize(picture.constBits());
-  }
-  const long long made = allocations - before;
-  framePassAllocations =
-      state.iterations() > 0 ? made / static_cast<long long>(state.iterations()) : 0;
-  state.counters["allocations"] =
-      static_cast<double>(made) / static_cast<double>(state.iterations());
+  });
 }
-BENCHMARK(BM_FramePass);
+
+// The rows of the table: each one's benchmark, by name and how it runs on a path.
+struct Row {
+  const char *name;
+  void (*run)(benchmark::State &, ArithmeticPath);
+};
+constexpr Row kRows[] = {
+    {"FFT", ComputeFFT},
+    {"analysis pass (dB)",
+     [](benchmark::State &s, ArithmeticPath p) { AnalysisPass(s, p, true, false); }},
+    {"analysis pass (linear)",
+     [](benchmark::State &s, ArithmeticPath p) { AnalysisPass(s, p, false, false); }},
+    {"frame pass", FramePass},
+    {"analysis pass (dB), dirty upper halves",
+     [](benchmark::State &s, ArithmeticPath p) { AnalysisPass(s, p, true, true); }},
+};
+
+std::string BenchmarkName(const Row &row, ArithmeticPath path) {
+  return std::string(row.name) + "/" + std::string(analysis::PathName(path));
+}
 
 void BM_FftwComplexFloat(benchmark::State &state) {
   auto *in = fftwf_alloc_complex(kFrameLength);
@@ -151,8 +203,8 @@ void BM_FftwComplexFloat(benchmark::State &state) {
 }
 BENCHMARK(BM_FftwComplexFloat);
 
-// Collects the CPU time per iteration of every benchmark (the median when repeated) while
-// printing as usual.
+// Collects the CPU time per iteration and the allocations per frame of every benchmark (the
+// medians when repeated) while printing as usual.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
   void ReportRuns(const std::vector<Run> &runs) override {
@@ -160,30 +212,52 @@ public:
     for (const Run &run : runs) {
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       if (median || (run.run_type == Run::RT_Iteration && run.iterations > 0)) {
-        nanoseconds_[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        Result &result = results_[run.run_name.function_name];
+        result.nanoseconds = run.GetAdjustedCPUTime();
+        const auto made = run.counters.find("allocations");
+        result.allocations = made == run.counters.end() ? 0 : made->second.value;
       }
     }
   }
 
-  void PrintRatios() const {
-    const auto reference = nanoseconds_.find("BM_FftwComplexFloat");
-    if (reference == nanoseconds_.end() || reference->second <= 0) {
+  // One row per benchmark, one column per path that the machine runs: the ratio of CPU time to FFTW
+  // and, after it, the heap allocations per frame.
+  void PrintTable() const {
+    const auto reference = results_.find("BM_FftwComplexFloat");
+    if (reference == results_.end() || reference->second.nanoseconds <= 0) {
       return;
     }
-    std::printf("Ratio of CPU time to FFTW (complex float, 4096 points):\n");
-    for (const char *name : {"BM_ComputeFFT", "BM_AnalysisPass", "BM_FramePass"}) {
-      const auto ours = nanoseconds_.find(name);
-      if (ours != nanoseconds_.end()) {
-        std::printf("  %-16s %6.2f\n", name, ours->second / reference->second);
-      }
+    std::printf("\nRatio of CPU time to FFTW (complex float, 4096 points), in brackets the heap "
+                "allocations per frame\n");
+    std::printf("%-40s", "");
+    for (const ArithmeticPath path : analysis::AvailablePaths()) {
+      std::printf(" %14s", std::string(analysis::PathName(path)).c_str());
     }
-    if (framePassAllocations >= 0) {
-      std::printf("Heap allocations per BM_FramePass iteration: %lld\n", framePassAllocations);
+    std::printf("\n");
+    for (const Row &row : kRows) {
+      std::printf("%-40s", row.name);
+      for (const ArithmeticPath path : analysis::AvailablePaths()) {
+        const auto ours = results_.find(BenchmarkName(row, path));
+        if (ours == results_.end()) {
+          std::printf(" %14s", "-");
+          continue;
+        }
+        char cell[32];
+        std::snprintf(cell, sizeof cell, "%.2f (%g)",
+                      ours->second.nanoseconds / reference->second.nanoseconds,
+                      ours->second.allocations);
+        std::printf(" %14s", cell);
+      }
+      std::printf("\n");
     }
   }
 
 private:
-  std::map<std::string, double> nanoseconds_;
+  struct Result {
+    double nanoseconds = 0;
+    double allocations = 0;
+  };
+  std::map<std::string, Result> results_;
 };
 
 } // namespace
@@ -198,9 +272,14 @@ int main(int argc, char **argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
+  for (const Row &row : kRows) {
+    for (const ArithmeticPath path : analysis::AvailablePaths()) {
+      benchmark::RegisterBenchmark(BenchmarkName(row, path).c_str(), row.run, path);
+    }
+  }
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  reporter.PrintTable();
   benchmark::Shutdown();
   return 0;
 }
