@@ -110,7 +110,7 @@ Refusal SetPattern(Options &options, std::string_view text) {
 
 Refusal SetRate(Options &options, std::string_view text) {
   options.rate = ParseDecimal(text);
-  return options.rate ? Refusal() : "is not a decimal number";
+  return options.rate && *options.rate > 0 ? Refusal() : "is not a decimal number above 0";
 }
 
 Refusal SetGain(Options &options, std::string_view text) {
@@ -307,20 +307,24 @@ std::string UsageText() {
          "  FILE..., --input FILE\n"
          "                   audio files in any format libsndfile reads, '-' for standard\n"
          "                   input; pipes and FIFOs too. Each is read once, straight\n"
-         "                   through; its first channel is analysed\n"
-         "  --recursive DIR  every audio file under DIR, in name order (may be repeated)\n"
+         "                   through; its first channel is analysed. A pipe or FIFO is\n"
+         "                   first copied to its end into an unnamed file in $TMPDIR\n"
+         "                   (or /tmp), which takes its size on disk until it is done\n"
+         "  --recursive DIR  every audio file under DIR, in name order (may be repeated),\n"
+         "                   except .raw files and the --out-dir folder\n"
          "  --capture S      S seconds from the audio server's default source, frame\n"
          "                   after frame (0: until Ctrl-C, which ends the capture\n"
          "                   cleanly)\n"
          "  --start S        first sample of the first frame of each input (default 0)\n"
          "  --hop H          samples from one frame's start to the next (default 4096)\n"
          "  --frames M|all   frames per source (default: 1 of a pattern, every whole\n"
-         "                   frame of an input); an input too short for M frames is an\n"
-         "                   error\n"
+         "                   frame of an input); an input too short for M frames, or\n"
+         "                   for one, is an error\n"
          "\n"
-         "Settings:\n"
-         "  --rate R         sampling frequency in Hz (default: the file's, or " +
-         core::FormatSampleRate(core::kDefaultSampleRate).toStdString() + ")\n" +
+         "Settings:\n" +
+         HelpLine("--rate R", "sampling frequency in Hz, above 0 (default: the file's, or " +
+                                  core::FormatSampleRate(core::kDefaultSampleRate).toStdString() +
+                                  ")") +
          HelpLine("--gain G", Listed(analysis::kGains, &analysis::GainEntry::text) + " (default " +
                                   analysis::kGains[analysis::kDefaultGainIndex].text + ")") +
          "  --window         apply the sine window\n"
@@ -339,11 +343,14 @@ std::string UsageText() {
          "  --png            also write the picture of each frame as NAME1.png...\n"
          "  --peak           print frame, strongest bin (0-2047), its frequency and\n"
          "                   level; with several inputs each line starts with the input's\n"
-         "                   name\n"
+         "                   name, with a tab, line feed and backslash written as \\t, \\n\n"
+         "                   and \\\\\n"
          "  --table FORMAT   one row per frame and input, csv or json (one object per\n"
          "                   line): input, frame, start sample, time in seconds, peak\n"
          "                   bin, frequency, level and the note as the window's cursor\n"
-         "                   readout names it\n"
+         "                   readout names it. CSV holds the input's name as its bytes,\n"
+         "                   quoted where needed; JSON writes each byte of it that is not\n"
+         "                   UTF-8 as \\udcXX (as Python's surrogateescape reads it)\n"
          "  --bins           with --table: a row for every bin of every frame instead\n"
          "  --table-out FILE\n"
          "                   write the table to FILE instead of the standard output\n"
@@ -359,7 +366,9 @@ std::string UsageText() {
          "\n"
          "Files appear whole or not at all: a frame's .spc is in place before its .raw,\n"
          "and an interrupted run leaves no temporary files. A bad input is reported on\n"
-         "one line and the others are still analysed.\n"
+         "one line and the others are still analysed. An input that is cut short keeps\n"
+         "the whole frames before the damage, and is reported as 'NAME: cut short after\n"
+         "N samples'.\n"
          "\n"
          "Exit status: 0 success, 1 unreadable input or unwritable output, 2 usage error.\n";
 }

@@ -9,9 +9,14 @@ namespace cli {
 StopSignals::StopSignals(std::function<void(int)> onStop) {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored on entry (a background job of a shell script) stays ignored: blocked
+    // and waited for, it would be taken after all.
+    struct sigaction action {};
+    if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
+      sigaddset(&set, signal);
+    }
+  }
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   watcher_ = std::jthread([set, onStop = std::move(onStop)](std::stop_token stop) {
     // Looks for a signal ten times a second, and for the end of the run in between.

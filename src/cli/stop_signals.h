@@ -9,8 +9,9 @@ namespace cli {
 
 class StopSignals {
 public:
-  // Blocks the three signals for the calling thread and every thread it starts afterwards,
-  // and calls `onStop` with the signal number on the watcher thread when one arrives.
+  // Blocks the three signals, except those ignored on entry, for the calling thread and every
+  // thread it starts afterwards, and calls `onStop` with the signal number on the watcher thread
+  // when one arrives.
   explicit StopSignals(std::function<void(int)> onStop);
 
 private:
