@@ -49,7 +49,9 @@ struct Job {
   std::string outBase; // frame n's files are outBase + n + ".raw" ...; empty: none
 };
 
-// The extensions of the formats libsndfile reads, for the files found in a folder.
+// The extensions of the formats libsndfile reads, for the files found in a folder. Headerless
+// "raw" data is left out: the library reads it only when told its layout, and the .raw files
+// found are the frames that this program writes.
 std::set<std::string> AudioExtensions() {
   std::set<std::string> extensions = {"aif", "oga"};
   int count = 0;
@@ -62,16 +64,25 @@ std::set<std::string> AudioExtensions() {
       extensions.insert(info.extension);
     }
   }
+  extensions.erase("raw");
   return extensions;
 }
 
-// The audio files under `folder` at any depth, in name order.
-std::vector<std::string> FindAudioFiles(const std::string &folder, std::string &error) {
+// The audio files under `folder` at any depth, in name order, outside the folder `outDir`
+// where the run writes.
+std::vector<std::string> FindAudioFiles(const std::string &folder,
+                                        const std::optional<std::string> &outDir,
+                                        std::string &error) {
   static const std::set<std::string> extensions = AudioExtensions();
   std::vector<std::string> found;
   std::error_code code;
   for (fs::recursive_directory_iterator entry(folder, code), end; !code && entry != end;
        entry.increment(code)) {
+    std::error_code notThere;
+    if (outDir && entry->is_directory() && fs::equivalent(entry->path(), *outDir, notThere)) {
+      entry.disable_recursion_pending();
+      continue;
+    }
     std::string extension = entry->path().extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -203,7 +214,7 @@ std::optional<int> Run::PrepareJobs() {
   bool found = true;
   for (const std::string &folder : options_.recursive) {
     std::string error;
-    const std::vector<std::string> files = FindAudioFiles(folder, error);
+    const std::vector<std::string> files = FindAudioFiles(folder, options_.outDir, error);
     if (!error.empty()) {
       Fail(error);
       found = false;
@@ -286,7 +297,7 @@ void Run::WriteLines(std::size_t index, const core::Measurement &run, const Fram
   };
   if (options_.peak) {
     // With several sources each line starts with the source's name.
-    std::string line = jobs_.size() > 1 ? std::string(place.input) + '\t' : std::string();
+    std::string line = jobs_.size() > 1 ? EscapedName(place.input) + '\t' : std::string();
     line += std::to_string(place.frame) + '\t' + std::to_string(peak) + '\t' + spectrumLine(peak) +
             '\n';
     peaks_->Write(index, line);
@@ -432,11 +443,14 @@ int Run::Execute() {
     Work();
   }
   progress_->End();
-  if (peaks_->Failed() || (!options_.tableOut && table_->Failed())) {
-    return Fail("cannot write the standard output");
+  const int peakFailure = peaks_->Failure();
+  const int tableFailure = table_->Failure();
+  if (peakFailure != 0 || (!options_.tableOut && tableFailure != 0)) {
+    return Fail(std::string("cannot write the standard output: ") +
+                std::strerror(peakFailure != 0 ? peakFailure : tableFailure));
   }
-  errno = 0;
-  if (options_.tableOut && (table_->Failed() || !tableFile_.Commit())) {
+  errno = tableFailure;
+  if (options_.tableOut && (tableFailure != 0 || !tableFile_.Commit())) {
     return Fail("cannot write " + *options_.tableOut + Reason());
   }
   return failed_ ? kExitFailure : kExitSuccess;

@@ -1,6 +1,7 @@
 #include "cli/ordered_output.h"
 
 #include <array>
+#include <cerrno>
 
 namespace cli {
 
@@ -40,14 +41,15 @@ void OrderedOutput::Finish(std::size_t job) {
   }
 }
 
-bool OrderedOutput::Failed() {
+int OrderedOutput::Failure() {
   const std::lock_guard guard(mutex_);
-  return failed_;
+  return failure_;
 }
 
 void OrderedOutput::Pass(std::string_view text) {
-  if (!failed_ && !text.empty() && !sink_(text)) {
-    failed_ = true;
+  errno = 0;
+  if (failure_ == 0 && !text.empty() && !sink_(text)) {
+    failure_ = errno != 0 ? errno : EIO;
   }
 }
 

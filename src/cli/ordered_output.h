@@ -26,8 +26,9 @@ public:
   void Write(std::size_t job, std::string_view text);
   // The job has written all it will; the jobs after it may follow.
   void Finish(std::size_t job);
-  // True when the sink refused text; nothing more is passed to it then.
-  bool Failed();
+  // The errno of the sink's refusal of text (EIO when it gave none), or 0 while it took all;
+  // nothing more is passed to it after a refusal.
+  int Failure();
   // For a stop, so that it never falls inside a piece of text: takes the lock for good, unless
   // a write stays blocked (a full pipe) for longer than `patience`.
   void Hold(std::chrono::milliseconds patience) { (void)mutex_.try_lock_for(patience); }
@@ -45,7 +46,7 @@ private:
   std::vector<Slot> slots_;
   std::size_t head_ = 0;
   Sink sink_;
-  bool failed_ = false;
+  int failure_ = 0;
 };
 
 } // namespace cli

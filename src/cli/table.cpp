@@ -25,24 +25,72 @@ std::string CsvText(std::string_view text) {
   return quoted + '"';
 }
 
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0 when its first byte
+// does not begin one (a stray, overlong or surrogate sequence, or one beyond U+10FFFF).
+std::size_t Utf8Length(std::string_view text) {
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  const std::size_t length = lead < 0x80   ? 1
+                             : lead < 0xC2 ? 0
+                             : lead < 0xE0 ? 2
+                             : lead < 0xF0 ? 3
+                             : lead < 0xF5 ? 4
+                                           : 0;
+  if (length == 0 || length > text.size()) {
+    return 0;
+  }
+  // The second byte's range: narrower after E0 (overlong), ED (surrogates), F0 and F4.
+  const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  for (std::size_t i = 1; i < length; ++i) {
+    if (byte(i) < (i == 1 ? low : 0x80) || byte(i) > (i == 1 ? high : 0xBF)) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+// A JSON string of UTF-8 text; a byte that is not part of UTF-8 becomes the lone surrogate
+// \udcXX, as Python's "surrogateescape" decodes a file name, so that the line stays valid JSON
+// and the name's bytes can be recovered.
 std::string JsonText(std::string_view text) {
   std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = Utf8Length(text.substr(i));
+    if (length == 0 || byte < 0x20) {
       char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      std::snprintf(escape, sizeof escape, length == 0 ? "\\udc%02x" : "\\u%04x", byte);
       quoted += escape;
-    } else {
-      quoted += c;
+      ++i;
+      continue;
     }
+    if (byte == '"' || byte == '\\') {
+      quoted += '\\';
+    }
+    quoted.append(text.substr(i, length));
+    i += length;
   }
   return quoted + '"';
 }
 
 } // namespace
+
+std::string EscapedName(std::string_view name) {
+  std::string escaped;
+  for (const char c : name) {
+    const char *const replacement = c == '\\'   ? "\\\\"
+                                    : c == '\t' ? "\\t"
+                                    : c == '\n' ? "\\n"
+                                                : nullptr;
+    if (replacement != nullptr) {
+      escaped += replacement;
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
 
 std::string TableHeader(TableFormat format, bool bins) {
   if (format == TableFormat::Json) {

@@ -18,6 +18,10 @@ struct FramePlace {
   double time;
 };
 
+// A source's name for the start of a peak line: a backslash, a tab and a line feed written as
+// \\, \t and \n, so that the name ends at the line's first tab and the line at its end.
+std::string EscapedName(std::string_view name);
+
 // The CSV header line (with its line end); JSON has none.
 std::string TableHeader(TableFormat format, bool bins);
 
