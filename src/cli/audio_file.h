@@ -5,7 +5,9 @@
 #include <sndfile.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,16 +19,28 @@ namespace cli {
 
 class AudioFile {
 public:
+  // Fills `into` with up to `size` bytes of a stream; returns how many, 0 at its end, or -1
+  // with errno set when it cannot be read.
+  using Stream = std::function<std::int64_t(char *into, std::size_t size)>;
+
   // Opens `path` (in the file system's encoding; "-" is standard input) for reading: a file,
   // a pipe or a FIFO in any format libsndfile reads. Error() says why it failed.
   explicit AudioFile(const std::string &path);
+  // Opens the bytes of `stream` as a pipe's are read. libsndfile decodes some formats (FLAC,
+  // CAF, GSM 6.10 ...) only where it can seek, so the stream is first copied to its end into
+  // an unnamed temporary file in $TMPDIR (or /tmp), 64 KiB at a time, and that file is read:
+  // the same frames as from the file itself, for the disk space of the stream.
+  explicit AudioFile(const Stream &stream);
+  ~AudioFile();
+  AudioFile(const AudioFile &) = delete;
+  AudioFile &operator=(const AudioFile &) = delete;
 
   bool IsOpen() const { return file_ != nullptr; }
-  // Why the open or the last read failed.
-  std::string Error() const;
+  // Why the open failed.
+  std::string Error() const { return openError_; }
   int SampleRate() const { return info_.samplerate; }
-  // Samples per channel of a regular file; nothing for a pipe, whose length is known only at
-  // its end.
+  // Samples per channel of a regular file or a copied stream; nothing for a terminal or
+  // another device, whose length is known only at its end.
   std::optional<std::int64_t> Length() const { return length_; }
   // Samples of the first channel read so far.
   std::int64_t Position() const { return position_; }
@@ -39,12 +53,18 @@ public:
   // rounded to nearest and held within the 16-bit range, the conversion libsndfile applies
   // when it writes 16-bit data. (Its own reading of floating-point data as 16 bits either
   // truncates to 0 or scales the file's peak to full scale, which would misstate every level.)
-  // False when the input ends before the frame does or cannot be read (Failed()).
+  // False when the input ends before the frame does or cannot be read (CutShort()).
   bool ReadFrame(std::int64_t start, analysis::TimeFrame &frame);
-  // True when a read failed for another reason than the end of the input.
-  bool Failed() const;
+  // After a read came up short: true when the input ended before its data did, as far as
+  // libsndfile tells: a decoder that failed on damaged data, or a header that promises more
+  // data than the input held.
+  bool CutShort() const;
 
 private:
+  // Opens what `open` gives, keeping the reason it failed.
+  void Open(const std::function<SNDFILE *()> &open);
+  // Copies `stream` into an unnamed temporary file and opens that.
+  void OpenCopy(const Stream &stream);
   // Reads up to `count` samples of the first channel into `samples`, or passes over them
   // when `samples` is null; returns how many there were.
   std::int64_t Read(std::int16_t *samples, std::int64_t count);
@@ -57,6 +77,8 @@ private:
 
   SF_INFO info_{};
   std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file_{nullptr, sf_close};
+  // The copy of a stream, or -1; closed after the library has let go of it.
+  int copy_ = -1;
   std::string openError_;
   std::optional<std::int64_t> length_;
   bool floatingPoint_ = false;

@@ -32,7 +32,7 @@ FrameSource::FrameSource(const Options &options, const std::string &input, std::
     sampleRate_ = options.rate.value_or(file_->SampleRate());
     first_ = options.start;
     hop_ = options.hop;
-    if (options.frames && file_->Length() && TooShort(*file_->Length(), error)) {
+    if (file_->Length() && TooShort(*file_->Length(), error)) {
       return;
     }
   }
@@ -44,13 +44,14 @@ bool FrameSource::TooShort(std::int64_t length, std::string &error) const {
   // exceeds what any file can hold.
   std::int64_t needed = 0;
   const bool overflow =
-      __builtin_mul_overflow(std::int64_t{*options_.frames - 1}, hop_, &needed) ||
+      __builtin_mul_overflow(std::int64_t{frames_.value_or(1) - 1}, hop_, &needed) ||
       __builtin_add_overflow(needed, first_, &needed) ||
       __builtin_add_overflow(needed, std::int64_t{analysis::kFrameLength}, &needed);
   if (!overflow && length >= needed) {
     return false;
   }
-  error = input_ + " holds " + std::to_string(length) + " samples; the frames asked for need " +
+  error = input_ + " holds " + std::to_string(length) + " samples; " +
+          (frames_ ? "the frames asked for need " : "a whole frame needs ") +
           (overflow ? "more than any file holds" : std::to_string(needed));
   return true;
 }
@@ -78,9 +79,10 @@ bool FrameSource::Next(int index, core::Measurement &run, const std::atomic<bool
   if (file_->ReadFrame(start, run.timeData)) {
     return true;
   }
-  if (file_->Failed()) {
-    error = "cannot read " + input_ + ": " + file_->Error();
-  } else if (options_.frames) {
+  // The frames before the damage stay as they are: they are the input's own.
+  if (file_->CutShort()) {
+    error = input_ + ": cut short after " + std::to_string(file_->Position()) + " samples";
+  } else if (frames_ || index == 0) {
     TooShort(file_->Position(), error);
   }
   return false;

@@ -19,8 +19,8 @@ namespace cli {
 class FrameSource {
 public:
   // The pattern or capture of `options`, or the audio input `input`; on failure `error` says
-  // why in one line. An input whose length is known and too short for the frames asked for is
-  // refused before any frame.
+  // why in one line. An input whose length is known and too short for the frames asked for
+  // (one without a count) is refused before any frame.
   FrameSource(const Options &options, const std::string &input, std::string &error);
 
   bool IsOpen() const { return open_; }
@@ -32,11 +32,13 @@ public:
   // Acquires frame `index` (from 0, one after the other) into the run's frame: a pattern from
   // the run's pattern parameter, which the run steps after each pass. False at the end of the
   // source, with `error` empty after the frames asked for, at the end of an input without a
-  // count, and at a stop of the capture; otherwise `error` says why.
+  // count after its first frame, and at a stop of the capture; otherwise `error` says why: an
+  // input too short for the frames asked for (or for one frame), or cut short.
   bool Next(int index, core::Measurement &run, const std::atomic<bool> &stop, std::string &error);
 
 private:
-  // True, with `error` saying so, when `length` samples are too few for the frames asked for.
+  // True, with `error` saying so, when `length` samples are too few for the frames asked for,
+  // or for one frame without a count.
   bool TooShort(std::int64_t length, std::string &error) const;
 
   const Options &options_;

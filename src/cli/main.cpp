@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -58,6 +59,12 @@ int main(int argc, char *argv[]) {
       std::cerr << message.toLocal8Bit().constData() << '\n';
     }
   });
+  // Decoding libraries print notes of their own about damaged data (libmpg123's "Trying to
+  // resync...") through the C library's stderr stream. They go nowhere: the program says what
+  // went wrong in one line, through std::cerr, which keeps the stream it was made with.
+  if (std::FILE *const nowhere = std::fopen("/dev/null", "w")) {
+    stderr = nowhere;
+  }
   int qtArgc = 1;
   QGuiApplication app(qtArgc, argv);
   // The application set the locale from the environment; numbers always use a decimal point.

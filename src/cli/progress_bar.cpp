@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
 #include <string>
 
 namespace cli {
@@ -36,7 +37,7 @@ void ProgressBar::FileDone() {
 void ProgressBar::End() {
   const std::lock_guard guard(mutex_);
   if (drawn_) {
-    std::fputc('\n', stderr);
+    std::cerr << '\n';
     drawn_ = false;
   }
 }
@@ -55,10 +56,9 @@ void ProgressBar::Show(bool now) {
   if (frames_ > 0) {
     frames += '/' + std::to_string(frames_);
   }
-  std::fprintf(stderr, "\r[%s%s] %lld/%lld files, %s frames", std::string(filled, '#').c_str(),
-               std::string(kProgressWidth - filled, ' ').c_str(),
-               static_cast<long long>(filesDone_), static_cast<long long>(files_), frames.c_str());
-  std::fflush(stderr);
+  std::cerr << "\r[" << std::string(filled, '#') << std::string(kProgressWidth - filled, ' ')
+            << "] " << filesDone_ << '/' << files_ << " files, " << frames << " frames"
+            << std::flush;
 }
 
 } // namespace cli

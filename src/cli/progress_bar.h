@@ -7,7 +7,8 @@
 
 namespace cli {
 
-// Redraws itself in place, at most ten times a second, and only on a terminal. Thread-safe.
+// Redraws itself in place through std::cerr, at most ten times a second, and only on a
+// terminal. Thread-safe.
 class ProgressBar {
 public:
   // `frames` is the number expected in all (0 when unknown).
