@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,28 @@ TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
   const QString shortFile = WriteTone("short.wav", SF_FORMAT_PCM_16);
   // An export file whose name leads to a full device: the write must fail, not pass as done.
   ASSERT_TRUE(QFile::link("/dev/full", Path("full1.raw")));
+  ASSERT_TRUE(
+      WriteSamples(Path("441.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, std::vector<short>(441)));
+  // An IMA ADPCM file whose first bytes look like MPEG audio: the MPEG decoder's own notes
+  // must not reach the user.
+  QByteArray adpcm = ReadAll(WriteTone("adpcm.wav", SF_FORMAT_IMA_ADPCM));
+  adpcm.replace(0, 4, QByteArray::fromHex("fffb9064"));
+  ASSERT_TRUE(WriteBytes(Path("mpeg-like.wav"), adpcm));
+  // Files cut short at 60 %: the message gives the samples that decode straight through.
+  std::map<QString, std::string> cutAfter;
+  for (const auto &[name, format] : {std::pair{"cut.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                                     std::pair{"cut.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                                     std::pair{"cut.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}}) {
+    std::vector<short> tone(5 * 44100);
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+      tone[i] = static_cast<short>(std::lrint(9000 * std::sin(i * 0.3)));
+    }
+    ASSERT_TRUE(WriteSamples(Path(name), format, tone));
+    const QByteArray whole = ReadAll(Path(name));
+    ASSERT_TRUE(WriteBytes(Path(name), whole.left(whole.size() * 6 / 10)));
+    cutAfter[name] = std::string(name) + ": cut short after " +
+                     std::to_string(DecodeStraightThrough(Path(name)).size()) + " samples";
+  }
 
   const struct {
     QStringList args;
@@ -156,8 +179,22 @@ TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
       {{"--pattern", "1", "--gain", "3", "--peak"}, {}, 2, "--gain: '3' is not one of the gains"},
       {{"--pattern", "1", "--rate", "abc", "--peak"}, {}, 2, "--rate: 'abc' is not a decimal"},
       {{"--pattern", "1", "--out", "missing/X"}, {}, 1, "cannot write missing/X1.raw"},
-      {{"--pattern", "1", "--out", "full"}, {}, 1, "cannot write full1.raw"},
-      {{"--pattern", "1", "--peak"}, "/dev/full", 1, "cannot write the standard output"},
+      {{"--pattern", "1", "--out", "full"}, {}, 1, "cannot write full1.raw: "},
+      {{"--pattern", "1", "--peak"}, "/dev/full", 1, "cannot write the standard output: "},
+      {{"--pattern", "1", "--table", "csv", "--table-out", "/dev/full"},
+       {},
+       1,
+       "cannot write /dev/full: "},
+      {{"441.wav", "--peak"}, {}, 1, "441.wav holds 441 samples; a whole frame needs 4096"},
+      {{"441.wav", "--out", "S"}, {}, 1, "441.wav holds 441 samples"},
+      {{"441.wav", "--table", "json"}, {}, 1, "441.wav holds 441 samples"},
+      {{"short.wav", "--start", "5000", "--peak"}, {}, 1, "8192 samples; a whole frame needs 9096"},
+      {{"--pattern", "1", "--rate", "0", "--peak"}, {}, 2, "'0' is not a decimal number above 0"},
+      {{"--pattern", "1", "--rate", "-5", "--peak"}, {}, 2, "'-5' is not a decimal number above"},
+      {{"mpeg-like.wav", "--peak"}, {}, 1, "mpeg-like.wav: the data is damaged or in no format"},
+      {{"cut.wav", "--peak"}, {}, 1, cutAfter["cut.wav"]},
+      {{"cut.flac", "--out", "C"}, {}, 1, cutAfter["cut.flac"]},
+      {{"cut.ogg", "--table", "csv"}, {}, 1, cutAfter["cut.ogg"]},
       {{"--pattern", "1"}, {}, 2, "nothing to write"},
       {{"--pattern", "1", "--colour", "--peak"}, {}, 2, "unknown option '--colour'"},
       {{"--input", ".", "--peak"}, {}, 1, "cannot read .: is a directory"},
@@ -177,6 +214,10 @@ TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
   }
   EXPECT_FALSE(QFile::exists(Path("X1.raw")));
   EXPECT_FALSE(QFile::exists(Path("full1.spc"))) << "written after the first file failed";
+  // The whole frames before the damage are kept.
+  const auto cutFrames = static_cast<int>(DecodeStraightThrough(Path("cut.flac")).size() / 4096);
+  EXPECT_TRUE(QFile::exists(Path(QStringLiteral("C%1.spc").arg(cutFrames))));
+  EXPECT_FALSE(QFile::exists(Path(QStringLiteral("C%1.spc").arg(cutFrames + 1))));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -61,6 +63,21 @@ protected:
     }
     return Finish(process);
   }
+  // Runs with `bytes` on standard input ("-" in `args`) or written into the FIFO `fifo`.
+  Result RunFed(const QStringList &args, const QString &fifo, const QByteArray &bytes) const {
+    if (fifo == "-") {
+      return Run(args, bytes);
+    }
+    std::thread feeder([&] {
+      QFile into(Path(fifo));
+      if (into.open(QIODevice::WriteOnly)) {
+        into.write(bytes);
+      }
+    });
+    const Result result = Run(args);
+    feeder.join();
+    return result;
+  }
   QTemporaryDir dir;
 };
 
@@ -88,20 +105,10 @@ TEST_F(BatchTest, EveryInputIsReadOnceStraightThrough) {
     const QStringList common = {"--hop", QString::number(c.hop), "--quiet"};
     const Result reference = Run(QStringList{"decoded.wav", "--out", "ref"} + common);
     ASSERT_EQ(reference.exitCode, 0) << reference.err;
-    std::thread feeder;
-    if (c.input == "fifo") {
-      feeder = std::thread([this] {
-        QFile fifo(Path("fifo"));
-        if (fifo.open(QIODevice::WriteOnly)) {
-          fifo.write(ReadAll(Path("tone.wav")));
-        }
-      });
-    }
-    const Result result = Run(QStringList{c.input, "--out", "got"} + common,
-                              c.input == "-" ? ReadAll(Path("tone.wav")) : QByteArray());
-    if (feeder.joinable()) {
-      feeder.join();
-    }
+    const QStringList args = QStringList{c.input, "--out", "got"} + common;
+    const Result result = c.input == "-" || c.input == "fifo"
+                              ? RunFed(args, c.input, ReadAll(Path("tone.wav")))
+                              : Run(args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const int frames = (static_cast<int>(signal.size()) - 4096) / c.hop + 1;
     for (int frame = 1; frame <= frames; ++frame) {
@@ -112,6 +119,46 @@ TEST_F(BatchTest, EveryInputIsReadOnceStraightThrough) {
     EXPECT_FALSE(QFile::exists(Path("got" + QString::number(frames + 1) + ".spc")));
     for (const QString &name : QDir(dir.path()).entryList({"ref*", "got*"})) {
       QFile::remove(Path(name));
+    }
+  }
+}
+
+// Every format gives the same frames through a pipe and a FIFO as from the file, those that
+// libsndfile decodes only where it can seek among them.
+TEST_F(BatchTest, APipeOrFifoGivesTheFramesOfTheFileInEveryFormat) {
+  const std::vector<short> signal = ToneWithNoise(0.6);
+  ASSERT_EQ(::mkfifo(Path("fifo").toLocal8Bit().constData(), 0600), 0);
+  const struct {
+    const char *name;
+    int format;
+  } formats[] = {
+      {"pcm.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"gsm.wav", SF_FORMAT_WAV | SF_FORMAT_GSM610},
+      {"ima.wav", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM},
+      {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+      {"a.caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16},
+      {"a.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+      {"a.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+      {"a.au", SF_FORMAT_AU | SF_FORMAT_ULAW},
+      {"float.w64", SF_FORMAT_W64 | SF_FORMAT_FLOAT},
+  };
+  for (const auto &f : formats) {
+    SCOPED_TRACE(f.name);
+    ASSERT_TRUE(WriteSamples(Path(f.name), f.format, signal));
+    const auto run = [&](const QString &input, const QString &out) {
+      EXPECT_TRUE(QDir(Path(out)).removeRecursively() && QDir(dir.path()).mkdir(out));
+      const QStringList args = {input, "--hop", "3000", "--peak", "--out", out + "/x"};
+      return input == f.name ? Run(args) : RunFed(args, input, ReadAll(Path(f.name)));
+    };
+    const Result fromFile = run(f.name, "file");
+    ASSERT_EQ(fromFile.exitCode, 0) << fromFile.err;
+    // 26460 samples hold 8 frames, or 9 after the padding of the last ADPCM block.
+    ASSERT_GE(QByteArray::fromStdString(fromFile.out).count('\n'), 8);
+    for (const char *stream : {"-", "fifo"}) {
+      const Result result = run(stream, "stream");
+      EXPECT_EQ(result.exitCode, 0) << stream << ": " << result.err;
+      EXPECT_EQ(result.out, fromFile.out) << stream;
+      EXPECT_TRUE(Files(Path("stream")) == Files(Path("file"))) << stream;
     }
   }
 }
@@ -176,6 +223,54 @@ TEST_F(BatchTest, ManyInputsGiveTheSameBytesForAnyNumberOfJobs) {
   }
 }
 
+// A folder searched again finds its audio files only: not the run's own results inside it,
+// nor the frames of another run beside them.
+TEST_F(BatchTest, ARecursiveSearchSkipsTheProgramsOwnFiles) {
+  ASSERT_TRUE(QDir(dir.path()).mkpath("takes"));
+  ASSERT_TRUE(
+      WriteSamples(Path("takes/a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, ToneWithNoise(0.2)));
+  std::string first;
+  for (const char *out : {"takes/results", "takes/results", "elsewhere"}) {
+    SCOPED_TRACE(out);
+    const Result result = Run({"--recursive", "takes", "--out-dir", out, "--table", "csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    first = first.empty() ? result.out : first;
+    EXPECT_EQ(result.out, first);
+  }
+  EXPECT_EQ(QByteArray::fromStdString(first).count('\n'), 1 + 2);
+}
+
+// A file name with a tab, a line feed, a comma, a quote and a byte that is not UTF-8 keeps
+// each JSON row valid, each CSV row one quoted field, and each peak line four tabs.
+TEST_F(BatchTest, AnyFileNameKeepsTablesAndPeakLinesWhole) {
+  ASSERT_TRUE(QDir(dir.path()).mkpath("n"));
+  ASSERT_TRUE(
+      WriteSamples(Path("n/plain.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, ToneWithNoise(0.1)));
+  const std::string odd = "n/a\tb\nc,\"d\xff.wav";
+  ASSERT_EQ(::rename(Path("n/plain.wav").toLocal8Bit().constData(),
+                     (dir.path().toStdString() + '/' + odd).c_str()),
+            0);
+  ASSERT_TRUE(
+      WriteSamples(Path("n/plain.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, ToneWithNoise(0.1)));
+  const Result json = Run({"--recursive", "n", "--table", "json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  const QList<QByteArray> rows = QByteArray::fromStdString(json.out).split('\n');
+  ASSERT_EQ(rows.size(), 3);
+  QJsonParseError error{};
+  EXPECT_EQ(QJsonDocument::fromJson(rows[0], &error)["input"].toString(),
+            QStringLiteral("n/a\tb\nc,\"d") + QChar(0xDCFF) + ".wav")
+      << error.errorString().toStdString();
+  EXPECT_EQ(QJsonDocument::fromJson(rows[1])["input"].toString(), "n/plain.wav");
+  const Result csv = Run({"--recursive", "n", "--table", "csv"});
+  EXPECT_TRUE(csv.out.find("\n\"n/a\tb\nc,\"\"d\xff.wav\",1,0,") != std::string::npos) << csv.out;
+  const Result peaks = Run({"--recursive", "n", "--peak"});
+  EXPECT_EQ(peaks.out.substr(0, 20), "n/a\\tb\\nc,\"d\xff.wav\t1\t");
+  for (const QByteArray &line : QByteArray::fromStdString(peaks.out).split('\n')) {
+    EXPECT_EQ(line.count('\t'), line.isEmpty() ? 0 : 4) << line.toStdString();
+  }
+}
+
 // A stop by any signal leaves whole files only, each .raw beside its .spc; Ctrl-C and
 // SIGTERM never part a pair.
 TEST_F(BatchTest, AStoppedRunLeavesNoTemporaryFiles) {
@@ -201,6 +296,22 @@ TEST_F(BatchTest, AStoppedRunLeavesNoTemporaryFiles) {
       EXPECT_EQ(ReadAll(out + '/' + name).count("\r\n"), 4096) << name.toStdString();
     }
   }
+}
+
+// A background job of a script, started with Ctrl-C ignored, is not stopped by it.
+TEST_F(BatchTest, ASignalIgnoredOnEntryStaysIgnored) {
+  QProcess process;
+  StartAnalyse(process, dir.path(), {"--pattern", "7", "--frames", "200", "--out-dir", "out"},
+               {"sh", "-c", "trap '' INT; exec \"$0\" \"$@\""});
+  for (int waited = 0; waited < 1000 && QDir(Path("out")).entryList(QDir::Files).size() < 20;
+       ++waited) {
+    QTest::qWait(10);
+  }
+  ASSERT_EQ(process.state(), QProcess::Running);
+  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  const Result result = Finish(process);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files).size(), 2 * 200);
 }
 
 // A file that the user may not write to is refused as a plain write would refuse it, and not

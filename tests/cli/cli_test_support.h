@@ -27,6 +27,11 @@ inline QByteArray ReadAll(const QString &path) {
   return file.readAll();
 }
 
+inline bool WriteBytes(const QString &path, const QByteArray &bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Starts the program in `folder` with no display and a comma-decimal locale (where the system
 // has it), through the command `wrapper` if one is given.
 inline void StartAnalyse(QProcess &process, const QString &folder, const QStringList &args,
