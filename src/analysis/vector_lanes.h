@@ -21,8 +21,10 @@ typedef double Doubles4 __attribute__((vector_size(32)));
 typedef std::uint64_t Unsigned4 __attribute__((vector_size(32)));
 typedef float Floats8 __attribute__((vector_size(32)));
 typedef std::uint32_t Unsigned8 __attribute__((vector_size(32)));
-typedef std::int64_t Signed4 __attribute__((vector_size(32)));
-typedef std::int32_t Signed8 __attribute__((vector_size(32)));
+// The masks are the types that comparisons give: their element types (long or long long)
+// differ between compilers.
+using Signed4 = decltype(Doubles4{} == Doubles4{});
+using Signed8 = decltype(Floats8{} == Floats8{});
 
 // One vector register with the operators of the language extension; a plain value is copied
 // into every lane. The register is copied as a whole: with the implicit copy, GCC may split a
