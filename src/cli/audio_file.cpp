@@ -1,6 +1,7 @@
 #include "cli/audio_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "sources/wave_header.h"
 
@@ -32,6 +34,73 @@ constexpr std::size_t kCopyChunk = 65536;
 // Writers to a pipe put a length from here up into a header that they cannot go back to: it
 // says "to the end", not how much data there is.
 constexpr std::int64_t kUnknownLength = 0x7FFF0000;
+
+// The longest start of a stream that is looked at for a WAV header.
+constexpr std::size_t kHeadLimit = 4096;
+
+std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, std::size_t size) {
+  std::uint32_t value = 0;
+  for (std::size_t i = size; i-- > 0;) {
+    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  }
+  return value;
+}
+
+// Whether `head`, the start of a stream, is a WAV header of integer or floating-point samples,
+// which libsndfile reads from a pipe as the samples come; nothing while it needs more bytes to
+// tell.
+std::optional<bool> IsPlainWave(std::string_view head) {
+  if (head.size() < 12) {
+    return std::nullopt;
+  }
+  if (head.substr(0, 4) != "RIFF" || head.substr(8, 4) != "WAVE") {
+    return false;
+  }
+  for (std::size_t chunk = 12; chunk + 10 <= head.size();) {
+    if (head.substr(chunk, 4) == "fmt ") {
+      const std::uint32_t tag = LittleEndian(head, chunk + 8, 2);
+      return tag == 1 || tag == 3;
+    }
+    if (head.substr(chunk, 4) == "data") {
+      return false;
+    }
+    const std::uint64_t size = LittleEndian(head, chunk + 4, 4);
+    chunk += 8 + size + (size & 1);
+  }
+  return std::nullopt;
+}
+
+// True when the pipe `fd` starts with a plain WAV header (IsPlainWave). Looks with tee(2),
+// which leaves the bytes in the pipe, until the header tells or the pipe's writers are gone;
+// false for a stream that is no pipe.
+bool StartsWithPlainWave(int fd) {
+  int scratch[2];
+  if (::pipe2(scratch, O_CLOEXEC) != 0) {
+    return false;
+  }
+  std::string head(kHeadLimit, '\0');
+  std::optional<bool> verdict;
+  while (!verdict) {
+    pollfd waiting{fd, POLLIN, 0};
+    ::poll(&waiting, 1, -1);
+    const ssize_t got = ::tee(fd, scratch[1], kHeadLimit, SPLICE_F_NONBLOCK);
+    if (got < 0 && errno != EAGAIN && errno != EINTR) {
+      break;
+    }
+    const ssize_t seen = got > 0 ? ::read(scratch[0], head.data(), kHeadLimit) : 0;
+    verdict = IsPlainWave(std::string_view(head).substr(0, std::max<ssize_t>(seen, 0)));
+    if (!verdict && (seen == static_cast<ssize_t>(kHeadLimit) || (waiting.revents & POLLHUP))) {
+      break;
+    }
+    if (!verdict) {
+      // Part of the header is there: the rest comes soon.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  ::close(scratch[0]);
+  ::close(scratch[1]);
+  return verdict.value_or(false);
+}
 
 // An unnamed file in $TMPDIR (or /tmp) that vanishes with its descriptor; -1 with errno set.
 int UnnamedTemporaryFile() {
@@ -61,25 +130,31 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// True when a line of the library's log says that a header promised more data than the input
-// held: "data : 88200 (should be 52902)" of WAV and its kin, "SSND : ..." of AIFF, or an Ogg
-// stream without its end.
-bool LogSaysCutShort(const std::string &log) {
-  if (log.find("File ended unexpectedly") != std::string::npos) {
-    return true;
-  }
+// What the library's log says of the length of the data.
+struct LengthNote {
+  // A header of WAV and its kin ("data : 88200") or of AIFF ("SSND : ...") gives a length
+  // that is no placeholder.
+  bool promised = false;
+  // The input held less than that ("data : 88200 (should be 52902)"), or is an Ogg stream
+  // without its end.
+  bool cutShort = false;
+};
+
+LengthNote ReadLengthNote(const std::string &log) {
+  LengthNote note;
+  note.cutShort = log.find("File ended unexpectedly") != std::string::npos;
   for (std::size_t start = 0; start < log.size();) {
     const std::size_t end = std::min(log.find('\n', start), log.size());
     std::string_view line = std::string_view(log).substr(start, end - start);
     start = end + 1;
     line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
     if ((line.starts_with("data : ") || line.starts_with("SSND : ")) &&
-        line.find("(should be") != std::string_view::npos &&
         std::strtoll(line.data() + 7, nullptr, 10) < kUnknownLength) {
-      return true;
+      note.promised = true;
+      note.cutShort |= line.find("(should be") != std::string_view::npos;
     }
   }
-  return false;
+  return note;
 }
 
 std::int16_t ToSixteenBits(double sample) {
@@ -101,9 +176,17 @@ AudioFile::AudioFile(const std::string &path) {
     return;
   }
   if (found && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
-    const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = path == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                               : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       openError_ = std::strerror(errno);
+      return;
+    }
+    if (StartsWithPlainWave(fd)) {
+      // The library follows it as it comes: frames appear while it is being written.
+      fd_ = fd;
+      live_ = true;
+      Open([this] { return sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE); });
       return;
     }
     OpenCopy([fd](char *into, std::size_t size) -> std::int64_t {
@@ -112,9 +195,7 @@ AudioFile::AudioFile(const std::string &path) {
       }
       return got;
     });
-    if (fd != STDIN_FILENO) {
-      ::close(fd);
-    }
+    ::close(fd);
     return;
   }
   Open([&path, this] { return sf_open(path.c_str(), SFM_READ, &info_); });
@@ -129,14 +210,14 @@ AudioFile::AudioFile(const Stream &stream) {
 
 AudioFile::~AudioFile() {
   file_.reset();
-  if (copy_ >= 0) {
-    ::close(copy_);
+  if (fd_ >= 0) {
+    ::close(fd_);
   }
 }
 
 void AudioFile::OpenCopy(const Stream &stream) {
-  copy_ = UnnamedTemporaryFile();
-  if (copy_ < 0) {
+  fd_ = UnnamedTemporaryFile();
+  if (fd_ < 0) {
     openError_ = std::string("cannot make a temporary file for its copy: ") + std::strerror(errno);
     return;
   }
@@ -146,13 +227,13 @@ void AudioFile::OpenCopy(const Stream &stream) {
       openError_ = std::strerror(errno);
       return;
     }
-    if (!WriteAll(copy_, {chunk.data(), static_cast<std::size_t>(got)})) {
+    if (!WriteAll(fd_, {chunk.data(), static_cast<std::size_t>(got)})) {
       openError_ = std::string("cannot copy it to a temporary file: ") + std::strerror(errno);
       return;
     }
   }
-  ::lseek(copy_, 0, SEEK_SET);
-  Open([this] { return sf_open_fd(copy_, SFM_READ, &info_, SF_FALSE); });
+  ::lseek(fd_, 0, SEEK_SET);
+  Open([this] { return sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE); });
   if (IsOpen()) {
     length_ = info_.frames;
   }
@@ -187,7 +268,9 @@ bool AudioFile::CutShort() const {
   std::string log(16384, '\0');
   sf_command(file_.get(), SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
   log.resize(std::strlen(log.c_str()));
-  return LogSaysCutShort(log);
+  const LengthNote note = ReadLengthNote(log);
+  // From a pipe read as it comes, the library cannot compare the length with the input's.
+  return note.cutShort || (live_ && note.promised && position_ < info_.frames);
 }
 
 bool AudioFile::ReadFrame(std::int64_t start, analysis::TimeFrame &frame) {

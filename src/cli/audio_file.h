@@ -24,7 +24,9 @@ public:
   using Stream = std::function<std::int64_t(char *into, std::size_t size)>;
 
   // Opens `path` (in the file system's encoding; "-" is standard input) for reading: a file,
-  // a pipe or a FIFO in any format libsndfile reads. Error() says why it failed.
+  // a pipe or a FIFO in any format libsndfile reads. A pipe or FIFO of WAV with integer or
+  // floating-point samples is read as it comes; any other is copied as a Stream is. Error()
+  // says why it failed.
   explicit AudioFile(const std::string &path);
   // Opens the bytes of `stream` as a pipe's are read. libsndfile decodes some formats (FLAC,
   // CAF, GSM 6.10 ...) only where it can seek, so the stream is first copied to its end into
@@ -77,8 +79,10 @@ private:
 
   SF_INFO info_{};
   std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file_{nullptr, sf_close};
-  // The copy of a stream, or -1; closed after the library has let go of it.
-  int copy_ = -1;
+  // The input's pipe or the copy of a stream, or -1; closed after the library has let go of it.
+  int fd_ = -1;
+  // Read from a pipe as it comes.
+  bool live_ = false;
   std::string openError_;
   std::optional<std::int64_t> length_;
   bool floatingPoint_ = false;

@@ -163,6 +163,24 @@ TEST_F(BatchTest, APipeOrFifoGivesTheFramesOfTheFileInEveryFormat) {
   }
 }
 
+// A WAV stream is analysed as it comes: two frames end the run while the writer keeps the pipe
+// open, and a stream that ends before its header's length is cut short.
+TEST_F(BatchTest, AWaveStreamIsReadAsItComes) {
+  ASSERT_TRUE(WriteSamples(Path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, ToneWithNoise(0.5)));
+  const QByteArray wave = ReadAll(Path("tone.wav"));
+  QProcess process;
+  StartAnalyse(process, dir.path(), {"-", "--frames", "2", "--peak"});
+  process.write(wave.left(44 + 2 * 4096 * 2));
+  EXPECT_TRUE(process.waitForFinished(10000)) << "waited for the end of the stream";
+  const Result two = Finish(process);
+  EXPECT_EQ(two.exitCode, 0) << two.err;
+  EXPECT_EQ(QByteArray::fromStdString(two.out).count('\n'), 2);
+  const Result cut = Run({"-", "--peak"}, wave.left(wave.size() / 2));
+  EXPECT_EQ(cut.exitCode, 1);
+  EXPECT_EQ(cut.err, "vireo-analyse: -: cut short after " +
+                         std::to_string((wave.size() / 2 - 44) / 2) + " samples\n");
+}
+
 // Several inputs, one of them bad: the same files and table for any number of jobs, every row
 // repeating its .spc line, and the bad input reported once.
 TEST_F(BatchTest, ManyInputsGiveTheSameBytesForAnyNumberOfJobs) {
