@@ -20,9 +20,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-dejavu-core")
-# The audio server's volume control (the multimedia settings command) and the toolkit's
-# translations, which show its dialogs and buttons in the user's language.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol, qt6-translations-l10n")
+# The audio server's volume control (the multimedia settings command), the toolkit's
+# translations, which show its dialogs and buttons in the user's language, and its Wayland
+# platform, without which a Wayland session shows the window through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol, qt6-translations-l10n, qt6-wayland")
 # The CD player that the "CD PLAYER" command starts.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS goobox)
 include(CPack)
