@@ -7,6 +7,7 @@
 
 #include "app/app_icon.h"
 #include "app/main_window.h"
+#include "app/message_boxes.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ void TForm1::About1Click() {
   if (Form2 == nullptr) {
     return;
   }
+  KeepOverActiveWindow(*Form2);
   Form2->show();
   Form2->raise();
   Form2->activateWindow();

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSpacerItem>
+#include <QWindow>
 
 namespace {
 
@@ -35,6 +36,18 @@ void FitCaption(QMessageBox &box) {
 
 } // namespace
 
+void KeepOverActiveWindow(QWidget &box) {
+  // A window that belongs to no other goes wherever the compositor puts it, and move() does
+  // nothing. Under X11 such a box stays a window of its own at its place.
+  QWidget *active = QApplication::activeWindow();
+  if (!QGuiApplication::platformName().startsWith(QStringLiteral("wayland")) || active == nullptr ||
+      active == &box) {
+    return;
+  }
+  box.winId();
+  box.windowHandle()->setTransientParent(active->windowHandle());
+}
+
 void ShowApplicationMessage(QWidget *owner, const QString &text, const QString &caption) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
   box.setWindowModality(Qt::ApplicationModal);
@@ -56,6 +69,7 @@ void ShowOwnerlessMessage(const QString &text, const QString &caption) {
   // The box does not keep the program alive: closing the main window ends the program, and
   // that quit ends this loop too.
   box.setAttribute(Qt::WA_QuitOnClose, false);
+  KeepOverActiveWindow(box);
   QEventLoop loop;
   QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
   box.show();
@@ -69,5 +83,6 @@ void ShowSimpleMessage(const QString &text) {
   if (const QScreen *screen = QGuiApplication::primaryScreen()) {
     box.move(screen->geometry().center() - box.rect().center());
   }
+  KeepOverActiveWindow(box);
   box.exec();
 }

@@ -14,6 +14,10 @@ bool AskYesNo(QWidget *owner, const QString &text, const QString &caption);
 // handlers run while it is shown); returns when the user closes it or the program ends.
 void ShowOwnerlessMessage(const QString &text, const QString &caption);
 
+// Under Wayland, where a program cannot place its windows, makes `box` a transient of the
+// active window, so that the compositor shows it over that window; elsewhere leaves it as it is.
+void KeepOverActiveWindow(QWidget &box);
+
 // The simple message dialog: no icon, one OK button, centred on the screen, the application
 // title as caption.
 void ShowSimpleMessage(const QString &text);

@@ -8,6 +8,8 @@
 #include <clocale>
 #include <exception>
 
+#include "app/message_boxes.h"
+
 VireoApplication::VireoApplication(int &argc, char **argv) : QApplication(argc, argv) {
   // The application object set the locale from the environment; numbers in texts and files
   // always use a decimal point.
@@ -49,5 +51,8 @@ int VireoApplication::Run(const std::function<int()> &body) {
 }
 
 void VireoApplication::ShowError(const char *text) {
-  QMessageBox::critical(nullptr, applicationName(), QString::fromLocal8Bit(text));
+  QMessageBox box(QMessageBox::Critical, applicationName(), QString::fromLocal8Bit(text),
+                  QMessageBox::Ok);
+  KeepOverActiveWindow(box);
+  box.exec();
 }
