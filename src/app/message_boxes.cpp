@@ -19,6 +19,12 @@ constexpr int kTitleBarButtonsRoom = 120;
 // font: about 16 pixels (12 points at 96 dots per inch).
 constexpr int kTitleFontPixelSize = 16;
 
+// Under Wayland the program cannot place its windows, and the title bar (the toolkit's own
+// where the compositor draws none) centres the caption on the window's whole width.
+bool OnWayland() {
+  return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
 // Widens the box so that its whole caption fits in the title bar. The box sizes itself from
 // its layout's minimum width whenever its contents change, so the width is asked of the
 // layout: an empty row-0 item across all columns, which adds no height.
@@ -28,8 +34,10 @@ void FitCaption(QMessageBox &box) {
   titleFont.setPixelSize(kTitleFontPixelSize);
   auto *grid = static_cast<QGridLayout *>(box.layout());
   const QMargins margins = grid->contentsMargins();
-  const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) +
-                    kTitleBarButtonsRoom - margins.left() - margins.right();
+  // A centred caption needs the buttons' room on either side.
+  const int buttonsRoom = OnWayland() ? 2 * kTitleBarButtonsRoom : kTitleBarButtonsRoom;
+  const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + buttonsRoom -
+                    margins.left() - margins.right();
   grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), 0, 0, 1,
                 grid->columnCount());
 }
@@ -40,8 +48,7 @@ void KeepOverActiveWindow(QWidget &box) {
   // A window that belongs to no other goes wherever the compositor puts it, and move() does
   // nothing. Under X11 such a box stays a window of its own at its place.
   QWidget *active = QApplication::activeWindow();
-  if (!QGuiApplication::platformName().startsWith(QStringLiteral("wayland")) || active == nullptr ||
-      active == &box) {
+  if (!OnWayland() || active == nullptr || active == &box) {
     return;
   }
   box.winId();
