@@ -1,6 +1,6 @@
 #include "analysis/exact_log.h"
 
-#include "analysis/analysis_tables.h"
+#include "analysis/log_reduction.h"
 #include "analysis/mpfr_extended.h"
 
 #include <bit>
@@ -50,16 +50,18 @@ void ScaledLog2(double x, mpfr_srcptr factor, mpfr_ptr result) {
 }
 
 // RN64(c × log2 x) for a constant c with a 64-bit significand, kept as an MPFR number and as
-// the pair of doubles nearest c / ln 2.
+// the pair of doubles nearest c / ln 2 (ln 2 taken from kLn2: its two doubles are within 2^-109
+// of it and their sum exact at 128 bits).
 class ScaledLogarithm {
 public:
-  explicit ScaledLogarithm(int (*logarithm)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t)) {
+  // setFactor sets its 64-bit argument to c.
+  explicit ScaledLogarithm(void (*setFactor)(mpfr_ptr)) {
     FreeMpfrCachesWhenThreadEnds();
     mpfr_init2(factor_, kExtendedBits);
-    mpfr_set_ui(factor_, 2, MPFR_RNDN);
-    logarithm(factor_, factor_, MPFR_RNDN);
+    setFactor(factor_);
     MPFR_DECL_INIT(quotient, 128);
-    mpfr_const_log2(quotient, MPFR_RNDN);
+    mpfr_set_d(quotient, exact::kLn2.hi, MPFR_RNDN);
+    mpfr_add_d(quotient, quotient, exact::kLn2.lo, MPFR_RNDN);
     mpfr_div(quotient, factor_, quotient, MPFR_RNDN);
     perNatural_.hi = mpfr_get_d(quotient, MPFR_RNDN);
     mpfr_sub_d(quotient, quotient, perNatural_.hi, MPFR_RNDN);
@@ -110,16 +112,12 @@ private:
 } // namespace
 
 exact::DoubleDouble NaturalLogPair(double x) {
-  // Subnormal arguments are scaled into the normal range first.
+  // Subnormal arguments are scaled into the normal range first; ln x = e ln 2 + offset +
+  // log1p(r) (log_reduction.h).
   const bool subnormal = x < 0x1p-1022;
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(subnormal ? x * 0x1p64 : x);
-  const int index = static_cast<int>((bits >> 44) & 0xff);
-  const tables::LogRow &row = tables::kLog[index];
-  const double e =
-      static_cast<int>(bits >> 52) - 1023 + (index >= 128 ? 1 : 0) - (subnormal ? 64 : 0);
-  const double mantissa = std::bit_cast<double>((bits & 0x000fffffffffffffu) | 0x3ff0000000000000u);
-  // Exact: |r| < 2^-8 and a multiple of 2^-61.
-  const double r = std::fma(mantissa, row.inverse, -1.0);
+  exact::ReducedLog<double> reduced = exact::ReduceLog(subnormal ? x * 0x1p64 : x);
+  reduced.octaves -= subnormal ? 64 : 0;
+  const double r = reduced.r;
 
   // log1p(r) = r - r²/2 + r³/3 - r⁴/4 + r^5 (1/5 - r/6 + … + r^8/13) + O(r^14): the first four
   // terms as pairs of doubles, the rest in plain double (2^-50 of r^5/5, below 2^-84 of r).
@@ -135,26 +133,28 @@ exact::DoubleDouble NaturalLogPair(double x) {
   }
   tail *= square * cube;
 
-  // ln x = e ln 2 + offset + log1p(r); e ln 2 and the offset are zero, or their sum is at least
-  // 2^-9 in magnitude, so the errors of their pairs (2^-106) stay below 2^-97 of ln x.
-  const double octaves = e * exact::kLn2.hi;
-  const exact::DoubleDouble withOffset = exact::TwoSum(octaves, row.hi);
+  const exact::DoubleDouble withOffset = exact::OctavesAndOffset(reduced);
   const exact::DoubleDouble withR = exact::TwoSum(withOffset.hi, r);
   const exact::DoubleDouble withSquare = exact::TwoSum(withR.hi, -0.5 * square);
   const exact::DoubleDouble withCube = exact::TwoSum(withSquare.hi, third);
   const double low = withOffset.lo + withR.lo + withSquare.lo + withCube.lo +
-                     (std::fma(e, exact::kLn2.hi, -octaves) + e * exact::kLn2.lo + row.lo) +
                      (thirdError - 0.5 * squareError - fourthError) + (tail - fourth);
   return exact::TwoSum(withCube.hi, low);
 }
 
 Extended DecimalLog(double p) {
-  static const ScaledLogarithm log10Of2(mpfr_log10);
+  static const ScaledLogarithm log10Of2([](mpfr_ptr factor) {
+    mpfr_set_ui(factor, 2, MPFR_RNDN);
+    mpfr_log10(factor, factor, MPFR_RNDN);
+  });
   return log10Of2(p);
 }
 
 Extended NaturalLog(double x) {
-  static const ScaledLogarithm lnOf2(mpfr_log);
+  static const ScaledLogarithm lnOf2([](mpfr_ptr factor) {
+    mpfr_set_d(factor, exact::kLn2.hi, MPFR_RNDN);
+    mpfr_add_d(factor, factor, exact::kLn2.lo, MPFR_RNDN);
+  });
   return lnOf2(x);
 }
 

@@ -19,4 +19,10 @@ Extended DecimalLog(double p);
 // RN64(RN64(ln 2) × log2 x) for a finite x > 0.
 Extended NaturalLog(double x);
 
+// RN64(ln 2), from the pair kLn2 (its sum lies within 2^-109 of ln 2, far from a 64-bit
+// midpoint).
+inline Extended Ln2() {
+  return Extended(exact::kLn2.hi) + exact::kLn2.lo;
+}
+
 } // namespace analysis

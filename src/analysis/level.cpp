@@ -5,6 +5,7 @@
 #include "analysis/exact_double.h"
 #include "analysis/exact_log.h"
 #include "analysis/extended.h"
+#include "analysis/log_reduction.h"
 #include "analysis/vector_lanes.h"
 
 #include <cmath>
@@ -12,6 +13,20 @@
 #include <utility>
 
 namespace analysis {
+
+#if defined(__x86_64__)
+namespace exact {
+// The rows of the logarithm table for four lanes, one by one: gathers are slow on some CPUs.
+VIREO_AVX2 inline LogRows<Quad> LoadLogRows(const QuadBits &index) {
+  alignas(32) std::int64_t rows[4];
+  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), __m256i(index.v));
+  const tables::LogRow &e0 = tables::kLog[rows[0]], &e1 = tables::kLog[rows[1]];
+  const tables::LogRow &e2 = tables::kLog[rows[2]], &e3 = tables::kLog[rows[3]];
+  return {_mm256_set_pd(e3.inverse, e2.inverse, e1.inverse, e0.inverse),
+          _mm256_set_pd(e3.hi, e2.hi, e1.hi, e0.hi), _mm256_set_pd(e3.lo, e2.lo, e1.lo, e0.lo)};
+}
+} // namespace exact
+#endif
 
 namespace {
 
@@ -49,24 +64,6 @@ constexpr double kLogSeries[kLogSeriesTerms] = {1.0 / 3, 1.0 / 4, 1.0 / 5, 1.0 /
 constexpr exact::DoubleDouble kDecibelFactor = {-0x1.15f2ced384f29p+2, 0x1.02bea6b55233cp-53};
 // How far from a rounding boundary a decibel level must be, relative to its magnitude.
 constexpr double kLevelMargin = 0x1p-61;
-
-// The rows of the logarithm table (see analysis_tables.h) at each lane's index.
-template <typename L> struct LogRows { L inverse, hi, lo; };
-inline LogRows<double> LoadLogRows(std::uint64_t index) {
-  const tables::LogRow &row = tables::kLog[index];
-  return {row.inverse, row.hi, row.lo};
-}
-#if defined(__x86_64__)
-// One by one: gathers are slow on some CPUs.
-VIREO_AVX2 inline LogRows<exact::Quad> LoadLogRows(const exact::QuadBits &index) {
-  alignas(32) std::int64_t rows[4];
-  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), __m256i(index.v));
-  const tables::LogRow &e0 = tables::kLog[rows[0]], &e1 = tables::kLog[rows[1]];
-  const tables::LogRow &e2 = tables::kLog[rows[2]], &e3 = tables::kLog[rows[3]];
-  return {_mm256_set_pd(e3.inverse, e2.inverse, e1.inverse, e0.inverse),
-          _mm256_set_pd(e3.hi, e2.hi, e1.hi, e0.hi), _mm256_set_pd(e3.lo, e2.lo, e1.lo, e0.lo)};
-}
-#endif
 
 // The power p = square0 + square1 (two exact squares of floats) rounded to double, and the lanes
 // where it is the literal route's power. The sum is rounded to double once; the literal route
@@ -145,15 +142,9 @@ template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &squa
   // at least 2^-298).
   const auto positive = p > 0.0;
 
-  // p = 2^e × m × (N/512 or N/256) with r = m × inverse - 1 below 2^-8 and exact: ln p is
-  // e ln 2 + offset + log1p(r). The exponent counts one higher for the upper half of the table
-  // and becomes a double through 2^52 + e.
-  const auto bits = Bits(p);
-  const auto index = (bits >> 44) & 0xff;
-  const LogRows<L> row = LoadLogRows(index);
-  const L e = FromBits(((bits >> 52) + (index >> 7)) | 0x4330000000000000u) - (0x1p52 + 1023);
-  const L mantissa = FromBits((bits & kMantissaMask) | 0x3ff0000000000000u);
-  const L r = Fma(mantissa, row.inverse, -1.0);
+  // ln p = e ln 2 + offset + log1p(r) (log_reduction.h).
+  const ReducedLog<L> reduced = ReduceLog(p);
+  const L r = reduced.r;
 
   const L square = r * r;
   const L squareError = Fma(r, r, -square);
@@ -165,13 +156,9 @@ template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &squa
   const L high2 = Fma(kLogSeries[5], minusR, kLogSeries[4]);
   const L tail = Fma(Fma(kLogSeries[6], r2, high2), r4, Fma(mid2, r2, low2)) * (square * r);
   const Pair<L> head = TwoSum(r, square * -0.5);
-  const L octaves = e * kLn2.hi;
-  const L octavesError = Fma(e, kLn2.hi, -octaves);
-  // |e| ln 2 is at least ln 2 unless e is 0, and every offset is below 0.41 in magnitude.
-  const Pair<L> first = FastTwoSum(octaves, row.hi);
+  const Pair<L> first = OctavesAndOffset(reduced);
   const Pair<L> second = TwoSum(first.hi, head.hi);
-  const L low = ((first.lo + second.lo) + (Fma(e, kLn2.lo, octavesError) + row.lo)) +
-                (Fma(squareError, -0.5, head.lo) + tail);
+  const L low = (first.lo + second.lo) + (Fma(squareError, -0.5, head.lo) + tail);
   const Pair<L> logarithm = FastTwoSum(second.hi, low);
 
   const L product = kDecibelFactor.hi * logarithm.hi;

@@ -34,7 +34,7 @@ int NoteNumber(double frequency) {
   // At extended precision, with 1/440 and ln 2 rounded to 64 bits; the ratio and the scaled
   // logarithm are each rounded to double, as stored intermediates.
   static const Extended inverseA4 = Extended(1.0) / Extended(440.0);
-  static const Extended ln2 = Extended::FromParts(false, 0xb17217f7d1cf79acu, -64);
+  static const Extended ln2 = analysis::Ln2();
   const double ratio = (Extended(frequency) * inverseA4).ToDouble();
   if (ratio == 0) {
     // Below the double range: the logarithm is -inf, and the note the lowest there is.
