@@ -18,13 +18,18 @@
 // not see subnormal midpoints: a rounded float not above 2^-126 in magnitude (zero and NaN
 // included) goes to the literal route.
 //
-// Libm and tables. The analysis takes from libm only results that are exact or correctly
-// rounded by definition on every processor: fma, fabs, sqrt (correctly rounded by IEEE 754),
-// frexp and ldexp; scripts/cross-check fails on any other import. No transcendental
-// comes from libm or the processor: logarithms from the table kLog and a series (or MPFR), the
-// twiddles and window weights from tables generated with MPFR (analysis_tables.h, checked against
-// its generator by a test). Each table entry is the double (or 64-bit value) that the literal
-// definition names, so the fast and literal routes start from the same numbers.
+// Libm and tables. The programs take from libm only functions whose result is exact, or
+// correctly rounded by definition, on every processor (the analysis uses fma, fabs, sqrt, frexp
+// and ldexp). The list of them is the lines below, each name also with the suffix f;
+// scripts/cross-check reads it from here and fails on any other libm import.
+//   libm: sqrt fabs floor ceil trunc round roundeven rint nearbyint lrint llrint lround llround
+//   libm: fmod remainder remquo ldexp scalbn scalbln frexp modf copysign fma fmin fmax fdim
+//   libm: nextafter ilogb logb
+// No transcendental comes from libm or the processor: logarithms from the table kLog and a
+// series (or MPFR), the twiddles and window weights from tables generated with MPFR
+// (analysis_tables.h, checked against its generator by a test). Each table entry is the double
+// (or 64-bit value) that the literal definition names, so the fast and literal routes start from
+// the same numbers.
 
 #include <bit>
 #include <cmath>
