@@ -42,7 +42,8 @@ public:
   // truncation as a hardware conversion does them.
   double ToDouble() const;
   float ToFloat() const;
-  // Truncated toward zero, as a C cast to an integer does; |value| < 2^63 (NaN gives 0).
+  // Truncated toward zero, as a C cast to an integer does. NaN, infinities and values of
+  // magnitude 2^63 or more give INT64_MIN, the hardware conversion's "integer indefinite".
   std::int64_t Truncate() const;
 
   bool IsNaN() const { return kind_ == Kind::NaN; }
