@@ -37,10 +37,12 @@ bool CpuRuns(ArithmeticPath path) {
 #endif
 }
 
-// The paths this build holds code for.
-bool Built(ArithmeticPath path) {
+// The paths this build holds code for (lane_paths.h).
+bool Built([[maybe_unused]] ArithmeticPath path) {
 #if defined(__x86_64__)
-  return path == ArithmeticPath::Portable || path == ArithmeticPath::Avx2;
+  return true;
+#elif defined(__aarch64__)
+  return path == ArithmeticPath::Portable || path == ArithmeticPath::Lanes128;
 #else
   return path == ArithmeticPath::Portable;
 #endif

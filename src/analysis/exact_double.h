@@ -37,12 +37,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#if defined(__x86_64__)
-// Code for CPUs with AVX2 and FMA, called only when CurrentPath() is ArithmeticPath::Avx2.
-#define VIREO_AVX2 __attribute__((target("avx2,fma")))
-#endif
-// Kernels and generic lane operations: inlined into their caller, the AVX2 entry points
-// included, where the lane operations they call are inlined in turn.
+// Kernels and generic lane operations: inlined into their caller, the entry points of the paths
+// included (lane_paths.h), where the lane operations they call are inlined in turn.
 #define VIREO_KERNEL inline __attribute__((always_inline))
 
 namespace analysis::exact {
@@ -71,6 +67,13 @@ template <std::floating_point T> T Abs(T x) {
 template <std::floating_point T> bool NotGreater(T a, T b) {
   return !(a > b);
 }
+// Lanes that are infinite, and those that are infinite or NaN.
+template <std::floating_point T> bool IsInfinite(T x) {
+  return std::isinf(x);
+}
+template <std::floating_point T> bool IsNotFinite(T x) {
+  return !std::isfinite(x);
+}
 // a × b + c rounded once (libm's fma is exact on every processor).
 inline double Fma(double a, double b, double c) {
   return std::fma(a, b, c);
@@ -79,26 +82,38 @@ inline double Fma(double a, double b, double c) {
 inline double Sqrt(double x) {
   return std::sqrt(x);
 }
-inline double Widen(float x) {
+// A float widened exactly to the double lanes W, which are one double here.
+template <typename W> double Widen(float x) {
   return x;
 }
 inline float ToFloat(double x) {
   return static_cast<float>(x);
 }
-inline void Store(float *to, double x) {
-  *to = ToFloat(x);
-}
-inline bool WidenMask(bool mask) {
+// A float's mask for its double's lane.
+template <typename W> bool WidenMask(bool mask) {
   return mask;
 }
 inline bool None(bool mask) {
   return !mask;
 }
-// Lanes loaded from floats or doubles, stored as floats, and how many there are.
-template <typename T> void Load(const T *from, double &to) {
+// Lanes loaded from floats or doubles (a float only from a float), and stored as floats.
+template <typename T, std::floating_point L>
+requires(sizeof(L) >= sizeof(T)) void Load(const T *from, L &to) {
   to = *from;
 }
-template <typename L> inline constexpr int kWidth = sizeof(L) / sizeof(double);
+inline void Store(float *to, double x) {
+  *to = ToFloat(x);
+}
+// Pairs (re, im) stored one after the other.
+inline void StoreInterleaved(float *to, float re, float im) {
+  to[0] = re;
+  to[1] = im;
+}
+// The transpose of a square of one value.
+inline void Transpose(float (&)[1]) {}
+// How many lanes a lane type holds.
+template <typename L> inline constexpr int kWidth = L::kCount;
+template <std::floating_point L> inline constexpr int kWidth<L> = 1;
 
 // A value as an unevaluated sum hi + lo with |lo| at most half an ulp of hi.
 template <typename L> struct Pair { L hi, lo; };
@@ -148,6 +163,15 @@ template <typename L> VIREO_KERNEL auto NearFloatMidpoint(const L &x, std::uint6
 template <typename F> VIREO_KERNEL auto OutOfFloatRange(const F &f) {
   return NotGreater(Abs(f), F(0x1p-126f));
 }
+
+// Whether the processor's own float arithmetic gives the literal route's NaN for an invalid
+// operation (∞ - ∞): the negative quiet NaN of x86-64. arm64 gives the positive one, so there a
+// butterfly whose T is infinite takes the literal route.
+#if defined(__x86_64__)
+inline constexpr bool kInvalidGivesLiteralNaN = true;
+#else
+inline constexpr bool kInvalidGivesLiteralNaN = false;
+#endif
 
 // ln 2 as the nearest double and the double nearest the rest.
 inline constexpr DoubleDouble kLn2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};

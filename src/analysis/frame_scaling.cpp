@@ -4,7 +4,7 @@
 #include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
 #include "analysis/extended.h"
-#include "analysis/vector_lanes.h"
+#include "analysis/lane_paths.h"
 
 #include <array>
 
@@ -17,7 +17,7 @@ namespace {
 // double.
 struct Window {
   std::array<Extended, kFrameLength> weight;
-  alignas(32) std::array<double, kFrameLength> rounded;
+  alignas(64) std::array<double, kFrameLength> rounded;
 };
 
 const Window &WindowTable() {
@@ -71,24 +71,13 @@ template <typename L> VIREO_KERNEL void Scale(TimeFrame &data, double gain, cons
   }
 }
 
-#if defined(__x86_64__)
-VIREO_AVX2 void VectorScale(TimeFrame &data, double gain, const Window *window) {
-  Scale<exact::Quad>(data, gain, window);
-}
-#endif
-
 } // namespace
 
 void ScaleFrame(TimeFrame &data, double gain, bool window) {
   const Window *const weights = window ? &WindowTable() : nullptr;
-#if defined(__x86_64__)
-  if (CurrentPath() == ArithmeticPath::Avx2) {
-    VectorScale(data, gain, weights);
-    return;
-  }
-#endif
-  exact::CleanUpperHalves();
-  Scale<double>(data, gain, weights);
+  exact::OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
+    Scale<typename decltype(lanes)::Doubles>(data, gain, weights);
+  });
 }
 
 } // namespace analysis

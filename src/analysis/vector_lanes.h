@@ -1,115 +1,104 @@
 #pragma once
 
-// The lane types of the AVX2 + FMA path, with the operations of exact_double.h: Quad holds four
-// doubles, Twin<Quad> eight (as two Quads), Float8 eight floats, QuadBits and Words8 the bits of
-// doubles; comparisons give masks with all bits of a lane set where true. Every operation is
-// compiled for AVX2 + FMA and inlined into the AVX2 entry points with the kernels that use it.
-
-#if defined(__x86_64__)
+// The vector lane types and the operations of exact_double.h on them. Lane<V> holds one vector
+// of the language extension: 2, 4 or 8 doubles (Double2, Quad, Double8), 4 or 8 floats (Float4,
+// Float8), or their bits; Twin<T> holds twice the lanes of T as two halves. Comparisons give
+// masks with all bits of a lane set where true; a plain value is copied into every lane.
+//
+// The operations here are written with the extension alone and carry no instruction set: they
+// are inlined into an entry point of a path (lane_paths.h), which compiles them for its own
+// instructions. The few that need a particular instruction are in lanes_x86.h and lanes_neon.h.
 
 #include "analysis/exact_double.h"
 
-#include <immintrin.h>
-
-#define VIREO_LANE VIREO_AVX2 inline
-// Helpers of the AVX2 entry points, called only from them.
-#define VIREO_AVX2_INLINE VIREO_AVX2 inline __attribute__((always_inline))
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
 
 namespace analysis::exact {
 
-typedef double Doubles4 __attribute__((vector_size(32)));
-typedef std::uint64_t Unsigned4 __attribute__((vector_size(32)));
-typedef float Floats8 __attribute__((vector_size(32)));
-typedef std::uint32_t Unsigned8 __attribute__((vector_size(32)));
-// The masks are the types that comparisons give: their element types (long or long long)
-// differ between compilers.
-using Signed4 = decltype(Doubles4{} == Doubles4{});
-using Signed8 = decltype(Floats8{} == Floats8{});
+template <typename E, int N> struct VectorOf {
+  typedef E type __attribute__((vector_size(sizeof(E) * N)));
+  typedef E unaligned __attribute__((vector_size(sizeof(E) * N), aligned(alignof(E))));
+};
+// N lanes of E as one vector of the language extension, and the same in memory aligned only as E.
+template <typename E, int N> using Vector = typename VectorOf<E, N>::type;
+template <typename E, int N> using Unaligned = typename VectorOf<E, N>::unaligned;
 
-// One vector register with the operators of the language extension; a plain value is copied
-// into every lane. The register is copied as a whole: with the implicit copy, GCC may split a
-// copy into integer pieces in a kernel's body, which it compiles without AVX before inlining it.
+// One vector register with the operators of the language extension. The register is copied as a
+// whole: with the implicit copy, GCC may split a copy into integer pieces in a kernel's body,
+// which it compiles without the path's instructions before inlining it.
 template <typename V> struct Lane {
+  using Element = std::remove_cvref_t<decltype(V{}[0])>;
+  static constexpr int kCount = sizeof(V) / sizeof(Element);
+  using Words =
+      Vector<std::conditional_t<sizeof(Element) == 8, std::uint64_t, std::uint32_t>, kCount>;
   using Mask = Lane<decltype(V{} == V{})>;
   Lane() = default;
-  VIREO_LANE Lane(const V &vector) : v(vector) {}
+  VIREO_KERNEL Lane(const V &vector) : v(vector) {}
   template <typename S>
-  requires std::is_arithmetic_v<S> VIREO_LANE Lane(S x)
-      : v(static_cast<std::remove_cvref_t<decltype(V{}[0])>>(x) - V{}) {}
+  requires std::is_arithmetic_v<S> VIREO_KERNEL Lane(S x) : v(static_cast<Element>(x) - V{}) {}
   Lane(const Lane &other) : v(other.v) {}
   Lane &operator=(const Lane &other) {
     v = other.v;
     return *this;
   }
-  friend VIREO_LANE Lane operator+(const Lane &a, const Lane &b) { return a.v + b.v; }
-  friend VIREO_LANE Lane operator-(const Lane &a, const Lane &b) { return a.v - b.v; }
-  friend VIREO_LANE Lane operator*(const Lane &a, const Lane &b) { return a.v * b.v; }
-  friend VIREO_LANE Lane operator/(const Lane &a, const Lane &b) { return a.v / b.v; }
-  // Bitwise through a view as 64-bit words, which keeps GCC from turning a chain of compared
-  // masks into blends.
-  friend VIREO_LANE Lane operator&(const Lane &a, const Lane &b) { return V(Words(a) & Words(b)); }
-  friend VIREO_LANE Lane operator|(const Lane &a, const Lane &b) { return V(Words(a) | Words(b)); }
-  friend VIREO_LANE Lane operator>>(const Lane &a, int bits) { return a.v >> bits; }
-  friend VIREO_LANE Lane operator-(const Lane &a) { return -a.v; }
-  friend VIREO_LANE Lane operator!(const Lane &a) { return V(~Words(a)); } // of a mask
-  friend VIREO_LANE Mask operator==(const Lane &a, const Lane &b) { return a.v == b.v; }
-  friend VIREO_LANE Mask operator!=(const Lane &a, const Lane &b) { return a.v != b.v; }
-  friend VIREO_LANE Mask operator<(const Lane &a, const Lane &b) { return a.v < b.v; }
-  friend VIREO_LANE Mask operator>(const Lane &a, const Lane &b) { return a.v > b.v; }
-  friend VIREO_LANE bool None(const Lane &a) {
-    return _mm256_testz_si256(__m256i(a.v), __m256i(a.v));
+  friend VIREO_KERNEL Lane operator+(const Lane &a, const Lane &b) { return a.v + b.v; }
+  friend VIREO_KERNEL Lane operator-(const Lane &a, const Lane &b) { return a.v - b.v; }
+  friend VIREO_KERNEL Lane operator*(const Lane &a, const Lane &b) { return a.v * b.v; }
+  friend VIREO_KERNEL Lane operator/(const Lane &a, const Lane &b) { return a.v / b.v; }
+  // Bitwise through a view as words, which keeps GCC from turning a chain of compared masks into
+  // blends.
+  friend VIREO_KERNEL Lane operator&(const Lane &a, const Lane &b) {
+    return V(Words(a.v) & Words(b.v));
   }
-  VIREO_LANE static __m256i Words(const Lane &a) { return __m256i(a.v); }
+  friend VIREO_KERNEL Lane operator|(const Lane &a, const Lane &b) {
+    return V(Words(a.v) | Words(b.v));
+  }
+  friend VIREO_KERNEL Lane operator>>(const Lane &a, int bits) { return a.v >> bits; }
+  friend VIREO_KERNEL Lane operator-(const Lane &a) { return -a.v; }
+  friend VIREO_KERNEL Lane operator!(const Lane &a) { return V(~Words(a.v)); } // of a mask
+  friend VIREO_KERNEL Mask operator==(const Lane &a, const Lane &b) { return a.v == b.v; }
+  friend VIREO_KERNEL Mask operator!=(const Lane &a, const Lane &b) { return a.v != b.v; }
+  friend VIREO_KERNEL Mask operator<(const Lane &a, const Lane &b) { return a.v < b.v; }
+  friend VIREO_KERNEL Mask operator>(const Lane &a, const Lane &b) { return a.v > b.v; }
   V v;
 };
-using Quad = Lane<Doubles4>;
-using QuadBits = Lane<Unsigned4>;
-using QuadMask = Lane<Signed4>;
-using Float8 = Lane<Floats8>;
-using Words8 = Lane<Unsigned8>;
-using Mask8 = Lane<Signed8>;
+using Float2 = Lane<Vector<float, 2>>;
+using Double2 = Lane<Vector<double, 2>>;
+using Quad = Lane<Vector<double, 4>>;
+using Double8 = Lane<Vector<double, 8>>;
+using Float4 = Lane<Vector<float, 4>>;
+using Float8 = Lane<Vector<float, 8>>;
+using QuadBits = Lane<Vector<std::uint64_t, 4>>;
+// The masks are the types that comparisons give: their element types (long or long long) differ
+// between compilers.
+template <int N> using FloatMask = typename Lane<Vector<float, N>>::Mask;
+template <int N> using DoubleMask = typename Lane<Vector<double, N>>::Mask;
 
-VIREO_LANE Quad Fma(const Quad &a, const Quad &b, const Quad &c) {
-  return _mm256_fmadd_pd(a.v, b.v, c.v);
-}
-VIREO_LANE Quad Sqrt(const Quad &a) {
-  return _mm256_sqrt_pd(a.v);
-}
-VIREO_LANE Quad Abs(const Quad &a) {
-  return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v);
-}
-VIREO_LANE Float8 Abs(const Float8 &a) {
-  return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a.v);
-}
-VIREO_LANE QuadMask NotGreater(const Quad &a, const Quad &b) {
-  return Signed4(_mm256_cmp_pd(a.v, b.v, _CMP_NGT_UQ));
-}
-VIREO_LANE Mask8 NotGreater(const Float8 &a, const Float8 &b) {
-  return Signed8(_mm256_cmp_ps(a.v, b.v, _CMP_NGT_UQ));
-}
-VIREO_LANE QuadBits Bits(const Quad &a) {
-  return Unsigned4(a.v);
-}
-VIREO_LANE Quad FromBits(const QuadBits &a) {
-  return Doubles4(a.v);
-}
-VIREO_LANE void Load(const float *from, Quad &to) {
-  to = _mm256_cvtps_pd(_mm_loadu_ps(from));
-}
-VIREO_LANE void Load(const double *from, Quad &to) {
-  to = _mm256_loadu_pd(from);
-}
-VIREO_LANE void Store(float *to, const Quad &x) {
-  _mm_storeu_ps(to, _mm256_cvtpd_ps(x.v));
-}
+template <typename L> inline constexpr bool kIsLane = false;
+template <typename V> inline constexpr bool kIsLane<Lane<V>> = true;
 
 // Eight lanes as two halves of four; a plain value is copied into both halves.
 template <typename T> struct Twin {
+  static constexpr int kCount = 2 * T::kCount;
   Twin() = default;
   VIREO_KERNEL Twin(const T &low, const T &high) : lo(low), hi(high) {}
   template <typename S> VIREO_KERNEL Twin(const S &x) : lo(x), hi(x) {}
   friend VIREO_KERNEL Twin operator-(const Twin &a) { return {-a.lo, -a.hi}; }
+  friend VIREO_KERNEL auto operator!(const Twin &a) { return exact::Twin(!a.lo, !a.hi); }
   friend VIREO_KERNEL auto Bits(const Twin &a) { return exact::Twin(Bits(a.lo), Bits(a.hi)); }
+  friend VIREO_KERNEL auto FromBits(const Twin &a) {
+    return exact::Twin(FromBits(a.lo), FromBits(a.hi));
+  }
+  friend VIREO_KERNEL Twin Abs(const Twin &a) { return {Abs(a.lo), Abs(a.hi)}; }
+  friend VIREO_KERNEL auto NotGreater(const Twin &a, const Twin &b) {
+    return exact::Twin(NotGreater(a.lo, b.lo), NotGreater(a.hi, b.hi));
+  }
+  friend VIREO_KERNEL Twin Fma(const Twin &a, const Twin &b, const Twin &c) {
+    return {Fma(a.lo, b.lo, c.lo), Fma(a.hi, b.hi, c.hi)};
+  }
   friend VIREO_KERNEL bool None(const Twin &a) { return None(a.lo | a.hi); }
 #define VIREO_TWIN_OPERATOR(op)                                                                    \
   friend VIREO_KERNEL auto operator op(const Twin &a, const Twin &b) {                             \
@@ -122,35 +111,198 @@ template <typename T> struct Twin {
   VIREO_TWIN_OPERATOR(|)
   VIREO_TWIN_OPERATOR(==)
   VIREO_TWIN_OPERATOR(!=)
+  VIREO_TWIN_OPERATOR(<)
+  VIREO_TWIN_OPERATOR(>)
 #undef VIREO_TWIN_OPERATOR
+  friend VIREO_KERNEL auto operator>>(const Twin &a, int bits) {
+    return exact::Twin(a.lo >> bits, a.hi >> bits);
+  }
   T lo, hi;
 };
 
-VIREO_LANE Twin<Quad> Widen(const Float8 &a) {
-  return {_mm256_cvtps_pd(_mm256_castps256_ps128(a.v)),
-          _mm256_cvtps_pd(_mm256_extractf128_ps(a.v, 1))};
+// The bits of each lane as an unsigned integer, and back.
+template <typename V> VIREO_KERNEL auto Bits(const Lane<V> &a) {
+  return Lane<typename Lane<V>::Words>(typename Lane<V>::Words(a.v));
 }
-VIREO_LANE Float8 ToFloat(const Twin<Quad> &a) {
-  return _mm256_set_m128(_mm256_cvtpd_ps(a.hi.v), _mm256_cvtpd_ps(a.lo.v));
+template <typename V> VIREO_KERNEL auto FromBits(const Lane<V> &a) {
+  return Lane<Vector<double, Lane<V>::kCount>>(
+      reinterpret_cast<Vector<double, Lane<V>::kCount>>(a.v));
 }
-// The mask of each float widened to its double's lane.
-VIREO_LANE Twin<QuadMask> WidenMask(const Mask8 &a) {
-  const __m256i m = __m256i(a.v);
-  return {Signed4(_mm256_cvtepi32_epi64(_mm256_castsi256_si128(m))),
-          Signed4(_mm256_cvtepi32_epi64(_mm256_extracti128_si256(m, 1)))};
+template <typename V> VIREO_KERNEL Lane<V> Abs(const Lane<V> &a) {
+  return (!Lane<V>(-0.0)) & a;
 }
-// The low 32 bits of eight doubles (all 29 below float precision) gathered into one vector,
-// lanes in no useful order: enough for a test of whether any lane is on a float midpoint.
-VIREO_LANE Words8 LowWords(const Twin<Quad> &a) {
-  return Unsigned8(_mm256_shuffle_ps(__m256(a.lo.v), __m256(a.hi.v), 0x88));
+// !(a > b): true where either is NaN (lanes_x86.h has single instructions for it).
+template <typename V> VIREO_KERNEL auto NotGreater(const Lane<V> &a, const Lane<V> &b) {
+  return !(a > b);
+}
+template <typename V> VIREO_KERNEL auto IsInfinite(const Lane<V> &a) {
+  return Abs(a) == Lane<V>(INFINITY);
+}
+// Lanes that are infinite or NaN.
+template <typename V> VIREO_KERNEL auto IsNotFinite(const Lane<V> &a) {
+  return NotGreater(Lane<V>(INFINITY), Abs(a));
 }
 
-__attribute__((target("avx"))) inline void ZeroUpperHalves() {
-  _mm256_zeroupper();
+// Lane by lane conversion of the elements (float to double exact, double to float rounded to
+// nearest, 32-bit masks to 64-bit ones), a whole register at once: the ConvertTo of lanes_x86.h
+// and lanes_neon.h (GCC 12 converts floats to doubles one by one).
+template <typename To, typename V> VIREO_KERNEL Lane<To> Convert(const Lane<V> &a) {
+  return ConvertTo(a, static_cast<Lane<To> *>(nullptr));
+}
+
+// Lanes loaded from floats or doubles (converted to the lane's element), and stored as floats.
+template <typename V, typename T> VIREO_KERNEL void Load(const T *from, Lane<V> &to) {
+  // A copy of the type aligned as T: a reference to it would bind as a V, aligned as V.
+  const Vector<T, Lane<V>::kCount> loaded =
+      *reinterpret_cast<const Unaligned<T, Lane<V>::kCount> *>(from);
+  if constexpr (std::is_same_v<T, typename Lane<V>::Element>) {
+    to = loaded;
+  } else {
+    to = Convert<V>(Lane<Vector<T, Lane<V>::kCount>>(loaded));
+  }
+}
+template <typename V> VIREO_KERNEL void Store(float *to, const Lane<V> &x) {
+  using Target = Unaligned<float, Lane<V>::kCount>;
+  if constexpr (std::is_same_v<typename Lane<V>::Element, float>) {
+    *reinterpret_cast<Target *>(to) = x.v;
+  } else {
+    *reinterpret_cast<Target *>(to) = Convert<Vector<float, Lane<V>::kCount>>(x).v;
+  }
+}
+template <typename T, typename E> VIREO_KERNEL void Load(const E *from, Twin<T> &to) {
+  Load(from, to.lo);
+  Load(from + T::kCount, to.hi);
+}
+template <typename T> VIREO_KERNEL void Store(float *to, const Twin<T> &x) {
+  Store(to, x.lo);
+  Store(to + T::kCount, x.hi);
+}
+
+// The low and the high half of the lanes, and two halves joined.
+template <std::size_t Offset, typename V, std::size_t... I>
+VIREO_KERNEL auto Part(const Lane<V> &a, std::index_sequence<I...>) {
+  return Lane<Vector<typename Lane<V>::Element, sizeof...(I)>>(
+      __builtin_shufflevector(a.v, a.v, Offset + I...));
+}
+template <typename V> VIREO_KERNEL auto Low(const Lane<V> &a) {
+  return Part<0>(a, std::make_index_sequence<Lane<V>::kCount / 2>());
+}
+template <typename V> VIREO_KERNEL auto High(const Lane<V> &a) {
+  return Part<Lane<V>::kCount / 2>(a, std::make_index_sequence<Lane<V>::kCount / 2>());
+}
+template <typename V, std::size_t... I>
+VIREO_KERNEL auto Join(const Lane<V> &low, const Lane<V> &high, std::index_sequence<I...>) {
+  return Lane<Vector<typename Lane<V>::Element, sizeof...(I)>>(
+      __builtin_shufflevector(low.v, high.v, I...));
+}
+template <typename V> VIREO_KERNEL auto Join(const Lane<V> &low, const Lane<V> &high) {
+  return Join(low, high, std::make_index_sequence<2 * Lane<V>::kCount>());
+}
+
+// Floats widened exactly to the doubles of W (a Lane or a Twin of as many lanes).
+template <typename W, typename V> VIREO_KERNEL W Widen(const Lane<V> &a) {
+  if constexpr (kIsLane<W>) {
+    return Convert<decltype(W::v)>(a);
+  } else {
+    return {Widen<decltype(W::lo)>(Low(a)), Widen<decltype(W::hi)>(High(a))};
+  }
+}
+// Doubles rounded to nearest floats.
+template <typename V> VIREO_KERNEL auto ToFloat(const Lane<V> &a) {
+  return Convert<Vector<float, Lane<V>::kCount>>(a);
+}
+template <typename T> VIREO_KERNEL auto ToFloat(const Twin<T> &a) {
+  return Join(ToFloat(a.lo), ToFloat(a.hi));
+}
+// The mask of each float widened to its double's lane (of W's shape).
+template <typename W, typename V> VIREO_KERNEL auto WidenMask(const Lane<V> &a) {
+  if constexpr (kIsLane<W>) {
+    return Convert<Vector<std::int64_t, Lane<V>::kCount>>(a);
+  } else {
+    return Twin(WidenMask<decltype(W::lo)>(Low(a)), WidenMask<decltype(W::hi)>(High(a)));
+  }
+}
+
+// The low 32 bits of each double (all 29 below float precision) gathered into one vector, lanes
+// in no useful order: enough for a test of whether any lane is on a float midpoint.
+template <typename V, std::size_t... I>
+VIREO_KERNEL auto LowWords(const Lane<V> &a, std::index_sequence<I...>) {
+  using Narrow = Vector<std::uint32_t, 2 * Lane<V>::kCount>;
+  const Narrow all = reinterpret_cast<Narrow>(a.v);
+  return Lane<Vector<std::uint32_t, sizeof...(I)>>(__builtin_shufflevector(all, all, 2 * I...));
+}
+template <typename V> VIREO_KERNEL auto LowWords(const Lane<V> &a) {
+  return LowWords(a, std::make_index_sequence<Lane<V>::kCount>());
+}
+// Of two halves: word i of the result comes from 128-bit block i / 4, of the low half for
+// i % 4 < 2, so that the picks stay within the blocks of the registers.
+constexpr std::size_t TwinLowWord(std::size_t i, std::size_t halfWords) {
+  return 4 * (i / 4) + 2 * (i % 2) + (i % 4 / 2) * halfWords;
+}
+// The words are picked as floats, which x86-64 does in one instruction (as integers in two).
+template <typename T, std::size_t... I>
+VIREO_KERNEL auto LowWords(const Twin<T> &a, std::index_sequence<I...>) {
+  constexpr std::size_t kHalfWords = 2 * T::kCount;
+  using Narrow = Vector<float, kHalfWords>;
+  return Lane<Vector<std::uint32_t, sizeof...(I)>>(
+      reinterpret_cast<Vector<std::uint32_t, sizeof...(I)>>(__builtin_shufflevector(
+          reinterpret_cast<Narrow>(a.lo.v), reinterpret_cast<Narrow>(a.hi.v),
+          TwinLowWord(I, kHalfWords)...)));
+}
+template <typename T> VIREO_KERNEL auto LowWords(const Twin<T> &a) {
+  return LowWords(a, std::make_index_sequence<2 * T::kCount>());
+}
+
+// Pairs (re[i], im[i]) stored one after the other from `to` on. The picks stay within 128-bit
+// blocks until the last step, which moves whole blocks.
+VIREO_KERNEL void StoreInterleaved(float *to, const Float4 &re, const Float4 &im) {
+  Store(to, Float4(__builtin_shufflevector(re.v, im.v, 0, 4, 1, 5)));
+  Store(to + 4, Float4(__builtin_shufflevector(re.v, im.v, 2, 6, 3, 7)));
+}
+VIREO_KERNEL void StoreInterleaved(float *to, const Float8 &re, const Float8 &im) {
+  const auto low = __builtin_shufflevector(re.v, im.v, 0, 8, 1, 9, 4, 12, 5, 13);
+  const auto high = __builtin_shufflevector(re.v, im.v, 2, 10, 3, 11, 6, 14, 7, 15);
+  Store(to, Float8(__builtin_shufflevector(low, high, 0, 1, 2, 3, 8, 9, 10, 11)));
+  Store(to + 8, Float8(__builtin_shufflevector(low, high, 4, 5, 6, 7, 12, 13, 14, 15)));
+}
+
+// Transposes the square of floats held in rows[0 … n - 1] (n lanes each).
+VIREO_KERNEL void Transpose(Float4 (&rows)[4]) {
+  const auto t0 = __builtin_shufflevector(rows[0].v, rows[1].v, 0, 4, 1, 5);
+  const auto t1 = __builtin_shufflevector(rows[0].v, rows[1].v, 2, 6, 3, 7);
+  const auto t2 = __builtin_shufflevector(rows[2].v, rows[3].v, 0, 4, 1, 5);
+  const auto t3 = __builtin_shufflevector(rows[2].v, rows[3].v, 2, 6, 3, 7);
+  rows[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+  rows[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+  rows[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+  rows[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+// The same steps within each 128-bit block of two rows, then the blocks exchanged.
+VIREO_KERNEL void Transpose(Float8 (&rows)[8]) {
+  using V = decltype(Float8::v);
+  V t[8], u[8];
+  for (int j = 0; j < 8; j += 2) {
+    t[j] = __builtin_shufflevector(rows[j].v, rows[j + 1].v, 0, 8, 1, 9, 4, 12, 5, 13);
+    t[j + 1] = __builtin_shufflevector(rows[j].v, rows[j + 1].v, 2, 10, 3, 11, 6, 14, 7, 15);
+  }
+  for (int j = 0; j < 8; j += 4) {
+    u[j] = __builtin_shufflevector(t[j], t[j + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+    u[j + 1] = __builtin_shufflevector(t[j], t[j + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+    u[j + 2] = __builtin_shufflevector(t[j + 1], t[j + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+    u[j + 3] = __builtin_shufflevector(t[j + 1], t[j + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+  }
+  for (int j = 0; j < 4; ++j) {
+    rows[j] = __builtin_shufflevector(u[j], u[j + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+    rows[j + 4] = __builtin_shufflevector(u[j], u[j + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+  }
 }
 
 } // namespace analysis::exact
 
+#if defined(__x86_64__)
+#include "analysis/lanes_x86.h"
+#elif defined(__aarch64__)
+#include "analysis/lanes_neon.h"
 #endif
 
 namespace analysis::exact {

@@ -1,0 +1,116 @@
+#pragma once
+
+// The lane operations that need a particular x86-64 instruction, for the 128-bit (SSE4.1 + FMA),
+// 256-bit (AVX2 + FMA) and 512-bit (AVX-512 F, DQ, VL) lanes of vector_lanes.h. Each is compiled
+// for the narrowest instruction set that has it and inlined into the entry points of the paths
+// that run on such a CPU (lane_paths.h).
+
+#include "analysis/vector_lanes.h"
+
+#include <immintrin.h>
+
+#include <bit>
+
+// The instruction sets of the paths: FMA comes with AVX's encoding, so the 128-bit path uses the
+// VEX form of its SSE instructions.
+#define VIREO_128 __attribute__((target("sse4.1,fma")))
+#define VIREO_AVX2 __attribute__((target("avx2,fma")))
+#define VIREO_AVX512 __attribute__((target("avx2,fma,avx512f,avx512dq,avx512vl")))
+
+namespace analysis::exact {
+
+// Conversions of whole registers (see Convert). The 512-bit ones are the masked forms with every
+// lane selected: the plain ones start from an undefined register, which GCC 12 warns about.
+VIREO_128 inline Double2 ConvertTo(const Float2 &a, Double2 *) {
+  return _mm_cvtps_pd(_mm_castpd_ps(_mm_set_sd(std::bit_cast<double>(a.v))));
+}
+VIREO_128 inline Float2 ConvertTo(const Double2 &a, Float2 *) {
+  return std::bit_cast<decltype(Float2::v)>(_mm_cvtsd_f64(_mm_castps_pd(_mm_cvtpd_ps(a.v))));
+}
+VIREO_128 inline DoubleMask<2> ConvertTo(const FloatMask<2> &a, DoubleMask<2> *) {
+  return decltype(DoubleMask<2>::v)(
+      _mm_cvtepi32_epi64(_mm_set_epi64x(0, std::bit_cast<long long>(a.v))));
+}
+VIREO_AVX2 inline Quad ConvertTo(const Float4 &a, Quad *) {
+  return _mm256_cvtps_pd(a.v);
+}
+VIREO_AVX2 inline Float4 ConvertTo(const Quad &a, Float4 *) {
+  return _mm256_cvtpd_ps(a.v);
+}
+VIREO_AVX2 inline DoubleMask<4> ConvertTo(const FloatMask<4> &a, DoubleMask<4> *) {
+  return decltype(DoubleMask<4>::v)(_mm256_cvtepi32_epi64(__m128i(a.v)));
+}
+VIREO_AVX512 inline Double8 ConvertTo(const Float8 &a, Double8 *) {
+  return _mm512_maskz_cvtps_pd(0xff, a.v);
+}
+VIREO_AVX512 inline Float8 ConvertTo(const Double8 &a, Float8 *) {
+  return _mm512_maskz_cvtpd_ps(0xff, a.v);
+}
+VIREO_AVX512 inline DoubleMask<8> ConvertTo(const FloatMask<8> &a, DoubleMask<8> *) {
+  return decltype(DoubleMask<8>::v)(_mm512_maskz_cvtepi32_epi64(0xff, __m256i(a.v)));
+}
+
+// a × b + c rounded once.
+VIREO_128 inline Double2 Fma(const Double2 &a, const Double2 &b, const Double2 &c) {
+  return _mm_fmadd_pd(a.v, b.v, c.v);
+}
+VIREO_AVX2 inline Quad Fma(const Quad &a, const Quad &b, const Quad &c) {
+  return _mm256_fmadd_pd(a.v, b.v, c.v);
+}
+VIREO_AVX512 inline Double8 Fma(const Double8 &a, const Double8 &b, const Double8 &c) {
+  return _mm512_fmadd_pd(a.v, b.v, c.v);
+}
+
+// The square root rounded once.
+VIREO_128 inline Double2 Sqrt(const Double2 &a) {
+  return _mm_sqrt_pd(a.v);
+}
+VIREO_AVX2 inline Quad Sqrt(const Quad &a) {
+  return _mm256_sqrt_pd(a.v);
+}
+VIREO_AVX512 inline Double8 Sqrt(const Double8 &a) {
+  return _mm512_sqrt_pd(a.v);
+}
+
+// True when no lane of a mask is set.
+template <typename V>
+requires(sizeof(V) == 16) VIREO_128 inline bool None(const Lane<V> &a) {
+  return _mm_testz_si128(__m128i(a.v), __m128i(a.v));
+}
+template <typename V>
+requires(sizeof(V) == 32) VIREO_AVX2 inline bool None(const Lane<V> &a) {
+  return _mm256_testz_si256(__m256i(a.v), __m256i(a.v));
+}
+template <typename V>
+requires(sizeof(V) == 64) VIREO_AVX512 inline bool None(const Lane<V> &a) {
+  return _mm512_test_epi64_mask(__m512i(a.v), __m512i(a.v)) == 0;
+}
+
+// The comparison result of an intrinsic as the mask of the lane type L.
+template <typename L, typename X> VIREO_KERNEL typename L::Mask AsMask(const X &x) {
+  return decltype(L::Mask::v)(x);
+}
+
+// !(a > b) in one comparison: true where either is NaN.
+VIREO_128 inline auto NotGreater(const Double2 &a, const Double2 &b) {
+  return AsMask<Double2>(__m128i(_mm_cmp_pd(a.v, b.v, _CMP_NGT_UQ)));
+}
+VIREO_128 inline auto NotGreater(const Float4 &a, const Float4 &b) {
+  return AsMask<Float4>(__m128i(_mm_cmp_ps(a.v, b.v, _CMP_NGT_UQ)));
+}
+VIREO_AVX2 inline auto NotGreater(const Quad &a, const Quad &b) {
+  return AsMask<Quad>(__m256i(_mm256_cmp_pd(a.v, b.v, _CMP_NGT_UQ)));
+}
+VIREO_AVX2 inline auto NotGreater(const Float8 &a, const Float8 &b) {
+  return AsMask<Float8>(__m256i(_mm256_cmp_ps(a.v, b.v, _CMP_NGT_UQ)));
+}
+VIREO_AVX512 inline auto NotGreater(const Double8 &a, const Double8 &b) {
+  return AsMask<Double8>(_mm512_movm_epi64(_mm512_cmp_pd_mask(a.v, b.v, _CMP_NGT_UQ)));
+}
+
+// Clears the upper halves of the vector registers (see CleanUpperHalves).
+__attribute__((target("avx"))) inline void ZeroUpperHalves() {
+  _mm256_zeroupper();
+}
+
+} // namespace analysis::exact
