@@ -101,8 +101,24 @@ template <typename T, std::floating_point L>
 requires(sizeof(L) >= sizeof(T)) void Load(const T *from, L &to) {
   to = *from;
 }
-inline void Store(float *to, double x) {
-  *to = ToFloat(x);
+template <typename T, std::floating_point L> void Store(T *to, L x) {
+  *to = static_cast<T>(x);
+}
+// Pairs (re, im) one after the other, widened to two lanes.
+inline void LoadPairs(const float *from, double &re, double &im) {
+  re = from[0];
+  im = from[1];
+}
+// Member `field` of the table's row at the index.
+template <typename L, typename Row>
+requires std::floating_point<L> L Gather(const Row *table, std::uint64_t index,
+                                         double Row::*field) {
+  return table[index].*field;
+}
+// Lane i of a lane type (a mask's as a bool or integer).
+template <typename T>
+requires std::is_arithmetic_v<T> T At(T x, int) {
+  return x;
 }
 // Pairs (re, im) stored one after the other.
 inline void StoreInterleaved(float *to, float re, float im) {

@@ -69,7 +69,7 @@ VIREO_AVX2 inline Quad Sqrt(const Quad &a) {
   return _mm256_sqrt_pd(a.v);
 }
 VIREO_AVX512 inline Double8 Sqrt(const Double8 &a) {
-  return _mm512_sqrt_pd(a.v);
+  return _mm512_maskz_sqrt_pd(0xff, a.v);
 }
 
 // True when no lane of a mask is set.

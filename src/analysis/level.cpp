@@ -5,28 +5,14 @@
 #include "analysis/exact_double.h"
 #include "analysis/exact_log.h"
 #include "analysis/extended.h"
+#include "analysis/lane_paths.h"
 #include "analysis/log_reduction.h"
-#include "analysis/vector_lanes.h"
 
 #include <cmath>
 #include <cstdint>
 #include <utility>
 
 namespace analysis {
-
-#if defined(__x86_64__)
-namespace exact {
-// The rows of the logarithm table for four lanes, one by one: gathers are slow on some CPUs.
-VIREO_AVX2 inline LogRows<Quad> LoadLogRows(const QuadBits &index) {
-  alignas(32) std::int64_t rows[4];
-  _mm256_store_si256(reinterpret_cast<__m256i *>(rows), __m256i(index.v));
-  const tables::LogRow &e0 = tables::kLog[rows[0]], &e1 = tables::kLog[rows[1]];
-  const tables::LogRow &e2 = tables::kLog[rows[2]], &e3 = tables::kLog[rows[3]];
-  return {_mm256_set_pd(e3.inverse, e2.inverse, e1.inverse, e0.inverse),
-          _mm256_set_pd(e3.hi, e2.hi, e1.hi, e0.hi), _mm256_set_pd(e3.lo, e2.lo, e1.lo, e0.lo)};
-}
-} // namespace exact
-#endif
 
 namespace {
 
@@ -188,37 +174,30 @@ double FloatBinLevel(float re, float im, bool decibel) {
   return LiteralLevel(LiteralPower(re, im), decibel);
 }
 
-#if defined(__x86_64__)
-
-// Levels of the bins first … first + count - 1, four at a time, the doubtful ones through
-// FloatBinLevel, as far as whole groups of four go: returns how many it gave.
-VIREO_AVX2 int VectorBinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel,
+// Levels of the bins first … first + count - 1, as many at a time as the lanes of L hold, the
+// doubtful ones through FloatBinLevel, as far as whole groups go: returns how many it gave.
+template <typename L>
+VIREO_KERNEL int LaneBinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel,
                                double *levels) {
-  constexpr int kLanes = 4;
+  using D = typename L::Doubles;
+  constexpr int kLanes = exact::kWidth<D>;
   int i = 0;
   for (; i + kLanes <= count; i += kLanes) {
-    const __m256 pairs = _mm256_loadu_ps(&spectrum[2 * (first + i)]);
-    const __m256d low = _mm256_cvtps_pd(_mm256_castps256_ps128(pairs));
-    const __m256d high = _mm256_cvtps_pd(_mm256_extractf128_ps(pairs, 1));
-    const __m256d lowSquares = _mm256_mul_pd(low, low), highSquares = _mm256_mul_pd(high, high);
-    // Bins in the lane order 0, 2, 1, 3, put back in order when stored.
-    const auto [level, doubtful] =
-        FastLevel(exact::Quad(_mm256_unpacklo_pd(lowSquares, highSquares)),
-                  exact::Quad(_mm256_unpackhi_pd(lowSquares, highSquares)), decibel);
-    _mm256_storeu_pd(&levels[i], _mm256_permute4x64_pd(level.v, 0xd8));
-    const int redo =
-        _mm256_movemask_pd(_mm256_permute4x64_pd(_mm256_castsi256_pd(__m256i(doubtful.v)), 0xd8));
-    for (int lane = 0; redo != 0 && lane < kLanes; ++lane) {
-      if (redo & (1 << lane)) {
-        const int bin = first + i + lane;
-        levels[i + lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
+    D re, im;
+    exact::LoadPairs(&spectrum[2 * (first + i)], re, im);
+    const auto [level, doubtful] = FastLevel(re * re, im * im, decibel);
+    exact::Store(&levels[i], level);
+    if (!exact::None(doubtful)) [[unlikely]] {
+      for (int lane = 0; lane < kLanes; ++lane) {
+        if (exact::At(doubtful, lane)) {
+          const int bin = first + i + lane;
+          levels[i + lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
+        }
       }
     }
   }
   return i;
 }
-
-#endif
 
 } // namespace
 
@@ -232,12 +211,9 @@ double BinLevel(double re, double im, bool decibel) {
 }
 
 void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *levels) {
-  int i = 0;
-#if defined(__x86_64__)
-  if (CurrentPath() == ArithmeticPath::Avx2) {
-    i = VectorBinLevels(spectrum, first, count, decibel, levels);
-  }
-#endif
+  int i = exact::OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
+    return LaneBinLevels<decltype(lanes)>(spectrum, first, count, decibel, levels);
+  });
   exact::CleanUpperHalves();
   for (; i < count; ++i) {
     const int bin = first + i;

@@ -1,11 +1,11 @@
 #pragma once
 
-// The reduction of the natural logarithm, written once for every lane type: the one-double lane
-// here, the vector lanes with their own LoadLogRows. A positive normal double x is 2^e × m with
-// m in [1, 2); the top 8 bits of m's fraction pick a row of kLog (analysis_tables.h) whose factor
-// f = N/512 (N/256 in the upper half, where e counts one higher) makes r = m × f - 1 below 2^-8
-// in magnitude and exact in double (a multiple of 2^-61, formed by one FMA). Then
-// ln x = e ln 2 + offset + log1p(r), the row holding offset = -ln f as a pair of doubles.
+// The reduction of the natural logarithm, written once for every lane type. A positive normal
+// double x is 2^e × m with m in [1, 2); the top 8 bits of m's fraction pick a row of kLog
+// (analysis_tables.h) whose factor f = N/512 (N/256 in the upper half, where e counts one higher)
+// makes r = m × f - 1 below 2^-8 in magnitude and exact in double (a multiple of 2^-61, formed by
+// one FMA). Then ln x = e ln 2 + offset + log1p(r), the row holding offset = -ln f as a pair of
+// doubles.
 
 #include "analysis/analysis_tables.h"
 #include "analysis/exact_double.h"
@@ -14,11 +14,12 @@
 
 namespace analysis::exact {
 
-// The rows of the logarithm table at each lane's index.
+// The rows of the logarithm table at each lane's index (Gather: one by one).
 template <typename L> struct LogRows { L inverse, hi, lo; };
-inline LogRows<double> LoadLogRows(std::uint64_t index) {
-  const tables::LogRow &row = tables::kLog[index];
-  return {row.inverse, row.hi, row.lo};
+template <typename L, typename I> VIREO_KERNEL LogRows<L> LoadLogRows(const I &index) {
+  using tables::kLog;
+  return {Gather<L>(kLog, index, &tables::LogRow::inverse),
+          Gather<L>(kLog, index, &tables::LogRow::hi), Gather<L>(kLog, index, &tables::LogRow::lo)};
 }
 
 template <typename L> struct ReducedLog {
@@ -31,7 +32,7 @@ template <typename L> struct ReducedLog {
 template <typename L> VIREO_KERNEL ReducedLog<L> ReduceLog(const L &x) {
   const auto bits = Bits(x);
   const auto index = (bits >> 44) & 0xff;
-  const LogRows<L> row = LoadLogRows(index);
+  const LogRows<L> row = LoadLogRows<L>(index);
   const L e = FromBits(((bits >> 52) + (index >> 7)) | 0x4330000000000000u) - (0x1p52 + 1023);
   const L mantissa = FromBits((bits & kMantissaMask) | 0x3ff0000000000000u);
   return {e, row, Fma(mantissa, row.inverse, -1.0)};

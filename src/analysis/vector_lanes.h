@@ -34,7 +34,10 @@ template <typename V> struct Lane {
   static constexpr int kCount = sizeof(V) / sizeof(Element);
   using Words =
       Vector<std::conditional_t<sizeof(Element) == 8, std::uint64_t, std::uint32_t>, kCount>;
-  using Mask = Lane<decltype(V{} == V{})>;
+  // Masks of one type per lane width: the types that comparisons give differ between compilers
+  // and between element types (long or long long).
+  using Mask =
+      Lane<Vector<std::conditional_t<sizeof(Element) == 8, std::int64_t, std::int32_t>, kCount>>;
   Lane() = default;
   VIREO_KERNEL Lane(const V &vector) : v(vector) {}
   template <typename S>
@@ -59,10 +62,18 @@ template <typename V> struct Lane {
   friend VIREO_KERNEL Lane operator>>(const Lane &a, int bits) { return a.v >> bits; }
   friend VIREO_KERNEL Lane operator-(const Lane &a) { return -a.v; }
   friend VIREO_KERNEL Lane operator!(const Lane &a) { return V(~Words(a.v)); } // of a mask
-  friend VIREO_KERNEL Mask operator==(const Lane &a, const Lane &b) { return a.v == b.v; }
-  friend VIREO_KERNEL Mask operator!=(const Lane &a, const Lane &b) { return a.v != b.v; }
-  friend VIREO_KERNEL Mask operator<(const Lane &a, const Lane &b) { return a.v < b.v; }
-  friend VIREO_KERNEL Mask operator>(const Lane &a, const Lane &b) { return a.v > b.v; }
+  friend VIREO_KERNEL Mask operator==(const Lane &a, const Lane &b) {
+    return decltype(Mask::v)(a.v == b.v);
+  }
+  friend VIREO_KERNEL Mask operator!=(const Lane &a, const Lane &b) {
+    return decltype(Mask::v)(a.v != b.v);
+  }
+  friend VIREO_KERNEL Mask operator<(const Lane &a, const Lane &b) {
+    return decltype(Mask::v)(a.v < b.v);
+  }
+  friend VIREO_KERNEL Mask operator>(const Lane &a, const Lane &b) {
+    return decltype(Mask::v)(a.v > b.v);
+  }
   V v;
 };
 using Float2 = Lane<Vector<float, 2>>;
@@ -71,11 +82,8 @@ using Quad = Lane<Vector<double, 4>>;
 using Double8 = Lane<Vector<double, 8>>;
 using Float4 = Lane<Vector<float, 4>>;
 using Float8 = Lane<Vector<float, 8>>;
-using QuadBits = Lane<Vector<std::uint64_t, 4>>;
-// The masks are the types that comparisons give: their element types (long or long long) differ
-// between compilers.
-template <int N> using FloatMask = typename Lane<Vector<float, N>>::Mask;
-template <int N> using DoubleMask = typename Lane<Vector<double, N>>::Mask;
+template <int N> using FloatMask = Lane<Vector<std::int32_t, N>>;
+template <int N> using DoubleMask = Lane<Vector<std::int64_t, N>>;
 
 template <typename L> inline constexpr bool kIsLane = false;
 template <typename V> inline constexpr bool kIsLane<Lane<V>> = true;
@@ -161,13 +169,17 @@ template <typename V, typename T> VIREO_KERNEL void Load(const T *from, Lane<V> 
     to = Convert<V>(Lane<Vector<T, Lane<V>::kCount>>(loaded));
   }
 }
-template <typename V> VIREO_KERNEL void Store(float *to, const Lane<V> &x) {
-  using Target = Unaligned<float, Lane<V>::kCount>;
-  if constexpr (std::is_same_v<typename Lane<V>::Element, float>) {
+template <typename T, typename V> VIREO_KERNEL void Store(T *to, const Lane<V> &x) {
+  using Target = Unaligned<T, Lane<V>::kCount>;
+  if constexpr (std::is_same_v<typename Lane<V>::Element, T>) {
     *reinterpret_cast<Target *>(to) = x.v;
   } else {
-    *reinterpret_cast<Target *>(to) = Convert<Vector<float, Lane<V>::kCount>>(x).v;
+    *reinterpret_cast<Target *>(to) = Convert<Vector<T, Lane<V>::kCount>>(x).v;
   }
+}
+// Lane i (for the rare lanes that are redone one by one).
+template <typename V> VIREO_KERNEL auto At(const Lane<V> &a, int i) {
+  return a.v[i];
 }
 template <typename T, typename E> VIREO_KERNEL void Load(const E *from, Twin<T> &to) {
   Load(from, to.lo);
@@ -251,6 +263,35 @@ VIREO_KERNEL auto LowWords(const Twin<T> &a, std::index_sequence<I...>) {
 }
 template <typename T> VIREO_KERNEL auto LowWords(const Twin<T> &a) {
   return LowWords(a, std::make_index_sequence<2 * T::kCount>());
+}
+
+// Pairs (re, im) one after the other from `from` on, split into their parts and widened to the
+// double lanes re and im.
+template <typename V, std::size_t... I>
+VIREO_KERNEL void LoadPairs(const float *from, Lane<V> &re, Lane<V> &im,
+                            std::index_sequence<I...>) {
+  using Pairs = Vector<float, 2 * sizeof...(I)>;
+  Lane<Pairs> pairs;
+  Load(from, pairs);
+  using Parts = Lane<Vector<float, sizeof...(I)>>;
+  re = Convert<V>(Parts(__builtin_shufflevector(pairs.v, pairs.v, 2 * I...)));
+  im = Convert<V>(Parts(__builtin_shufflevector(pairs.v, pairs.v, 2 * I + 1 ...)));
+}
+template <typename V> VIREO_KERNEL void LoadPairs(const float *from, Lane<V> &re, Lane<V> &im) {
+  LoadPairs(from, re, im, std::make_index_sequence<Lane<V>::kCount>());
+}
+
+// Lane i of the result is member `field` of the table's row at lane i of the index, loaded one by
+// one (gather instructions are slow on some CPUs).
+template <typename L, typename Row, typename V>
+VIREO_KERNEL L Gather(const Row *table, const Lane<V> &index, double Row::*field) {
+  double values[L::kCount];
+  for (int i = 0; i < L::kCount; ++i) {
+    values[i] = table[index.v[i]].*field;
+  }
+  L gathered;
+  Load(values, gathered);
+  return gathered;
 }
 
 // Pairs (re[i], im[i]) stored one after the other from `to` on. The picks stay within 128-bit

@@ -89,6 +89,13 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
                       const std::vector<double> &c) {
   Outputs out;
   std::vector<float> fa(a.begin(), a.end()), fb(b.begin(), b.end());
+  struct Row {
+    double other, value;
+  };
+  std::vector<Row> rows(256);
+  for (int k = 0; k < 256; ++k) {
+    rows[k] = {a[k], b[k]};
+  }
   OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
     using L = decltype(lanes);
     using D = typename L::Doubles;
@@ -131,7 +138,22 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
       record("OutOfFloatRange", OutOfFloatRange(x));
       record("IsInfinite", IsInfinite(x));
       record("IsNotFinite", IsNotFinite(x));
+      record("x / y", x / y);
+      record("Sqrt", Sqrt(Abs(x)));
+      record("Gather", Gather<D>(rows.data(), Bits(x) & 0xffu, &Row::value));
       record("Load from floats", fromFloats);
+      double doubles[16];
+      Store(doubles, x);
+      for (int lane = 0; lane < kWidth<D>; ++lane) {
+        record("Store as doubles", doubles[lane]);
+        record("At", At(x, lane));
+      }
+      if (i < kCount / 2) {
+        D re, im;
+        LoadPairs(&fa[2 * i], re, im);
+        record("LoadPairs re", re);
+        record("LoadPairs im", im);
+      }
       float stored[16];
       Store(stored, x);
       for (int lane = 0; lane < kWidth<D>; ++lane) {
