@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -300,7 +301,10 @@ TEST_F(WaveCapture, AContinuousRunShowsTheToneAtItsBinForEveryFixedRate) {
     // Two fills: the frames after the second copy a buffer that has been full once.
     RunUntilFilled(before + 2);
     ASSERT_GE(filled.Count(), before + 2) << "no full buffer within 10 s at " << rate << " Hz";
-    EXPECT_NEAR(PeakBin(), 1000 * 4096 / rate, 0.5) << rate << " Hz";
+    // The last frame was copied while the buffer was being refilled: the start of the new fill,
+    // then the rest of the old one, with a jump of phase where they meet. Such a frame peaks on
+    // one of the two bins either side of the tone, whichever the jump favours.
+    EXPECT_LT(std::abs(PeakBin() - 1000 * 4096 / rate), 1.0) << rate << " Hz";
   }
   EXPECT_TRUE(boxes.Boxes().empty());
   const Watchdog watchdog("destroying the window after a capture");
