@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const bool usable =
       (!o.pattern || (*o.pattern >= 0 && *o.pattern < sources::kPatternCount)) &&
       (!o.frames || *o.frames >= 1) && o.start >= 0 && o.hop >= 1 && o.jobs >= 1 &&
-      (!o.rate || std::isfinite(*o.rate)) && (!o.capture || *o.capture >= 0) &&
+      (!o.rate || (std::isfinite(*o.rate) && *o.rate > 0)) && (!o.capture || *o.capture >= 0) &&
       std::ranges::count(display::kBinsPerColumn, o.binsPerColumn) == 1 &&
       std::ranges::count(analysis::kGains, o.gain, &analysis::GainEntry::value) == 1;
   if (!usable) {
