@@ -142,6 +142,69 @@ template <typename L> VIREO_KERNEL Pair<L> TwoSum(const L &a, const L &b) {
   return {sum, (a - (sum - bPart)) + (b - bPart)};
 }
 
+// Whether the lanes L multiply and add with one rounding in one instruction. The one-lane double
+// does only where the compiler targets such an instruction (FP_FAST_FMA: arm64, not baseline
+// x86-64, whose libm fma is a slow emulation on a processor without one).
+#if defined(FP_FAST_FMA)
+template <typename L> inline constexpr bool kFusedMultiplyAdd = true;
+#else
+template <typename L> inline constexpr bool kFusedMultiplyAdd = !std::floating_point<L>;
+#endif
+
+// x as hi + lo, each of at most 26 significant bits (Veltkamp's split by 2^27 + 1; |x| < 2^995).
+template <typename L> VIREO_KERNEL Pair<L> Split(const L &x) {
+  const L scaled = x * 0x1.0000002p27;
+  const L hi = scaled - (scaled - x);
+  return {hi, x - hi};
+}
+
+// a × b exactly, as the rounded product and its error, where a, b and a × b are each 0 or between
+// 2^-969 and 2^995 in magnitude. Without a fused multiply-add, from the exact products of their
+// halves (Dekker); a b of at most 27 significant bits (kShortB) stays whole, and then a's halves
+// times b are exact and the first of them is within a factor of two of the rounded product.
+template <bool kShortB = false, typename A, typename B>
+VIREO_KERNEL auto TwoProduct(const A &a, const B &b) {
+  using L = decltype(a * b);
+  const L product = a * b;
+  if constexpr (kFusedMultiplyAdd<L>) {
+    return Pair<L>{product, Fma(a, b, -product)};
+  } else if constexpr (kShortB) {
+    const Pair<L> x = Split(L(a));
+    return Pair<L>{product, (x.hi * b - product) + x.lo * b};
+  } else {
+    const Pair<L> x = Split(L(a)), y = Split(L(b));
+    return Pair<L>{product, ((x.hi * y.hi - product) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
+  }
+}
+
+// a × b + c rounded once, where c and -a × b are within a factor of 1.9 of each other and
+// TwoProduct<kShortB>'s conditions hold. Without a fused multiply-add, c plus the rounded product
+// (or, with kShortB, a's upper half times b) is exact, and the rest of a × b is added with one
+// rounding.
+template <bool kShortB = false, typename L>
+VIREO_KERNEL L CancellingFma(const L &a, const L &b, const std::type_identity_t<L> &c) {
+  if constexpr (kFusedMultiplyAdd<L>) {
+    return Fma(a, b, c);
+  } else if constexpr (kShortB) {
+    const Pair<L> x = Split(a);
+    return (x.hi * b + c) + x.lo * b;
+  } else {
+    const Pair<L> product = TwoProduct(a, b);
+    return (product.hi + c) + product.lo;
+  }
+}
+
+// a × b + c for the terms whose budget allows a second rounding: rounded once where the lanes
+// fuse it, twice elsewhere.
+template <typename A, typename B, typename C>
+VIREO_KERNEL auto MultiplyAdd(const A &a, const B &b, const C &c) {
+  if constexpr (kFusedMultiplyAdd<decltype(a * b + c)>) {
+    return Fma(a, b, c);
+  } else {
+    return a * b + c;
+  }
+}
+
 // TwoSum when |a| has at least the exponent of |b| (or a is 0): three operations.
 template <typename L> VIREO_KERNEL Pair<L> FastTwoSum(const L &a, const L &b) {
   const L sum = a + b;

@@ -18,6 +18,8 @@ namespace {
 
 // The linear scale maps magnitude 0.1 to level 0 and each 0.01 of magnitude to 9.031 units.
 constexpr double kLinearLevelScale = 90.31;
+// 10 × 90.31 as a double, exactly: 903.1's double is ten times 90.31's.
+constexpr double kLinearRootScale = 10 * kLinearLevelScale;
 constexpr double kZeroPowerLevel = 999;
 
 // The power rounded to double the literal way: the exact sum rounded to 64 bits, then to 53.
@@ -81,10 +83,10 @@ template <typename L> VIREO_KERNEL auto RoundsToHi(const exact::Pair<L> &level, 
 // The linear level (1 - 10 √p) × 90.31 of the power p = square0 + square1 in each lane, as the
 // literal route rounds it, and the lanes it cannot decide: zero, infinite and NaN powers among
 // them (their level is NaN here).
-// √p = h + l: h = RN53(√p) (correctly rounded on every processor), p - h² exact by FMA, and
+// √p = h + l: h = RN53(√p) (correctly rounded on every processor), p - h² exact, and
 // l = (p - h²) / 2h off by the division's rounding and the dropped (√p - h)² / 2h: |h + l - √p|
-// < 2^-105 √p. Then 10 √p, 1 - 10 √p and the product by c = 90.31 in double-double (exact
-// products and sums by FMA and TwoSum, each low part rounded once): with X = (1 - 10 √p) c,
+// < 2^-105 √p. Then X = (1 - 10 √p) c = c - K √p with c = 90.31 and K = 10 c in double-double:
+// K h and c - K h exact (TwoProduct, TwoSum), K l and the low parts each rounded once, so that
 // |F - X| < 2^-100 (|X| + 10 c √p).
 // Budget: the literal value V = RN64(RN64(1 - RN64(RN64(√p) × 10)) × c) has four 64-bit
 // roundings: V = c (1 + e3)(1 + e4) ((1 - 10 √p) - 10 √p e12) with |e3|, |e4| ≤ 2^-64 and
@@ -96,16 +98,12 @@ template <typename L> VIREO_KERNEL auto LinearLevel(const L &square0, const L &s
   using namespace exact;
   const auto [p, powerSure] = Power(square0, square1);
   const L root = Sqrt(p);
-  const L rootLow = Fma(-root, root, p) / (root * 2.0);
-  const L tenRoot = root * 10.0;
-  const L tenRootLow = Fma(root, 10.0, -tenRoot) + rootLow * 10.0;
-  const Pair<L> difference = TwoSum(L(1.0), -tenRoot);
-  const L differenceLow = difference.lo - tenRootLow;
-  const L product = difference.hi * kLinearLevelScale;
-  const L productLow =
-      Fma(difference.hi, kLinearLevelScale, -product) + differenceLow * kLinearLevelScale;
-  const Pair<L> level = TwoSum(product, productLow);
-  const L budget = (Abs(level.hi) + root * (10 * kLinearLevelScale)) * 0x1p-62;
+  const L rootLow = CancellingFma(root, root, -p) / (root * -2.0);
+  const Pair<L> product = TwoProduct(root, kLinearRootScale);
+  const Pair<L> difference = TwoSum(L(kLinearLevelScale), -product.hi);
+  const L differenceLow = difference.lo - MultiplyAdd(rootLow, kLinearRootScale, product.lo);
+  const Pair<L> level = TwoSum(difference.hi, differenceLow);
+  const L budget = (Abs(level.hi) + root * kLinearRootScale) * 0x1p-62;
   return std::pair(level.hi, !(powerSure & RoundsToHi(level, budget)));
 }
 
@@ -116,7 +114,8 @@ template <typename L> VIREO_KERNEL auto LinearLevel(const L &square0, const L &s
 // away from X = -10 log10 p: |V - X| ≤ 3 × 2^-64 (1 + 2^-63) |X| < 2^-62.41 |X|. F is within
 // 2^-66 |X| (2^-68.8 measured near p = 1 + 2^-8): ln p = e ln 2 + offset + log1p(r) with |r| ≤
 // 2^-8 and at most twice |ln p|; the series cut after r^9 leaves r^10/10 (2^-74.3 of ln p), its
-// tail from r³ on in plain double is off by 2^-50 of r³/3 (2^-66.6 of ln p), the table offsets
+// tail from r³ on in plain double is off by 2^-50 of r³/3 (2^-66.6 of ln p; multiply-adds
+// rounded twice where there is no FMA add below 2^-69 of it), the table offsets
 // and ln 2 as pairs of doubles add 2^-87 (at most 1075 octaves against a logarithm of at least
 // 2^-9 when either is used), the double-double sums and the product 2^-100.
 // Threshold: a margin above 2^-61 |hi| exceeds |V - F| < 2^-62.29 |X| by a factor of 2.4, so V
@@ -132,25 +131,26 @@ template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &squa
   const ReducedLog<L> reduced = ReduceLog(p);
   const L r = reduced.r;
 
-  const L square = r * r;
-  const L squareError = Fma(r, r, -square);
+  const Pair<L> square = TwoProduct(r, r);
   const L minusR = -r;
   // Estrin's scheme: pairs of terms first, for a short dependency chain.
   const L r2 = minusR * minusR, r4 = r2 * r2;
-  const L low2 = Fma(kLogSeries[1], minusR, kLogSeries[0]);
-  const L mid2 = Fma(kLogSeries[3], minusR, kLogSeries[2]);
-  const L high2 = Fma(kLogSeries[5], minusR, kLogSeries[4]);
-  const L tail = Fma(Fma(kLogSeries[6], r2, high2), r4, Fma(mid2, r2, low2)) * (square * r);
-  const Pair<L> head = TwoSum(r, square * -0.5);
+  const L low2 = MultiplyAdd(kLogSeries[1], minusR, kLogSeries[0]);
+  const L mid2 = MultiplyAdd(kLogSeries[3], minusR, kLogSeries[2]);
+  const L high2 = MultiplyAdd(kLogSeries[5], minusR, kLogSeries[4]);
+  const L tail =
+      MultiplyAdd(MultiplyAdd(kLogSeries[6], r2, high2), r4, MultiplyAdd(mid2, r2, low2)) *
+      (square.hi * r);
+  const Pair<L> head = TwoSum(r, square.hi * -0.5);
   const Pair<L> first = OctavesAndOffset(reduced);
   const Pair<L> second = TwoSum(first.hi, head.hi);
-  const L low = (first.lo + second.lo) + (Fma(squareError, -0.5, head.lo) + tail);
+  const L low = (first.lo + second.lo) + (MultiplyAdd(square.lo, -0.5, head.lo) + tail);
   const Pair<L> logarithm = FastTwoSum(second.hi, low);
 
-  const L product = kDecibelFactor.hi * logarithm.hi;
-  const L productLow = Fma(kDecibelFactor.hi, logarithm.hi, -product) +
-                       Fma(kDecibelFactor.hi, logarithm.lo, kDecibelFactor.lo * logarithm.hi);
-  const Pair<L> result = FastTwoSum(product, productLow);
+  const Pair<L> product = TwoProduct(logarithm.hi, kDecibelFactor.hi);
+  const L productLow =
+      product.lo + MultiplyAdd(kDecibelFactor.hi, logarithm.lo, kDecibelFactor.lo * logarithm.hi);
+  const Pair<L> result = FastTwoSum(product.hi, productLow);
   return std::pair(result.hi,
                    !(powerSure & positive & RoundsToHi(result, Abs(result.hi) * kLevelMargin)));
 }

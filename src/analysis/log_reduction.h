@@ -4,8 +4,8 @@
 // double x is 2^e × m with m in [1, 2); the top 8 bits of m's fraction pick a row of kLog
 // (analysis_tables.h) whose factor f = N/512 (N/256 in the upper half, where e counts one higher)
 // makes r = m × f - 1 below 2^-8 in magnitude and exact in double (a multiple of 2^-61, formed by
-// one FMA). Then ln x = e ln 2 + offset + log1p(r), the row holding offset = -ln f as a pair of
-// doubles.
+// CancellingFma). Then ln x = e ln 2 + offset + log1p(r), the row holding offset = -ln f as a pair
+// of doubles.
 
 #include "analysis/analysis_tables.h"
 #include "analysis/exact_double.h"
@@ -35,18 +35,18 @@ template <typename L> VIREO_KERNEL ReducedLog<L> ReduceLog(const L &x) {
   const LogRows<L> row = LoadLogRows<L>(index);
   const L e = FromBits(((bits >> 52) + (index >> 7)) | 0x4330000000000000u) - (0x1p52 + 1023);
   const L mantissa = FromBits((bits & kMantissaMask) | 0x3ff0000000000000u);
-  return {e, row, Fma(mantissa, row.inverse, -1.0)};
+  return {e, row, CancellingFma<true>(mantissa, row.inverse, -1.0)};
 }
 
 // e ln 2 + offset as hi + lo. FastTwoSum suffices: |e| ln 2 is at least ln 2 unless e is 0, and
 // every offset is below 0.41 in magnitude. The two are zero, or their sum is at least 2^-9 in
 // magnitude (rows 0 and 255 have offset 0), so the errors of ln 2 and the offset as pairs of
-// doubles (2^-106 of each) and the rounding of the low part (2^-53 of e × 2^-53) stay below
-// 2^-96 of the sum.
+// doubles (2^-106 of each) and the roundings of the low part (2^-53 of e × 2^-53, and without
+// FMA of e × 2^-55) stay below 2^-96 of the sum.
 template <typename L> VIREO_KERNEL Pair<L> OctavesAndOffset(const ReducedLog<L> &x) {
-  const L octaves = x.octaves * kLn2.hi;
-  const Pair<L> sum = FastTwoSum(octaves, x.row.hi);
-  return {sum.hi, sum.lo + (Fma(x.octaves, kLn2.lo, Fma(x.octaves, kLn2.hi, -octaves)) + x.row.lo)};
+  const Pair<L> octaves = TwoProduct<true>(kLn2.hi, x.octaves);
+  const Pair<L> sum = FastTwoSum(octaves.hi, x.row.hi);
+  return {sum.hi, sum.lo + (MultiplyAdd(x.octaves, kLn2.lo, octaves.lo) + x.row.lo)};
 }
 
 } // namespace analysis::exact
