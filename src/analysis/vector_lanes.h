@@ -11,6 +11,7 @@
 
 #include "analysis/exact_double.h"
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -149,6 +150,16 @@ template <typename V> VIREO_KERNEL auto IsInfinite(const Lane<V> &a) {
 // Lanes that are infinite or NaN.
 template <typename V> VIREO_KERNEL auto IsNotFinite(const Lane<V> &a) {
   return NotGreater(Lane<V>(INFINITY), Abs(a));
+}
+
+// a in the lanes where the mask (of a's width) is set, b elsewhere.
+template <typename V, typename M>
+VIREO_KERNEL Lane<V> Select(const Lane<M> &mask, const Lane<V> &a, const Lane<V> &b) {
+  const Lane<V> set = V(mask.v);
+  return (set & a) | ((!set) & b);
+}
+template <std::floating_point T> T Select(bool mask, T a, T b) {
+  return mask ? a : b;
 }
 
 // Lane by lane conversion of the elements (float to double exact, double to float rounded to
@@ -292,6 +303,41 @@ VIREO_KERNEL L Gather(const Row *table, const Lane<V> &index, double Row::*field
   L gathered;
   Load(values, gathered);
   return gathered;
+}
+
+// Lanes i of `first` and `second`: the doubles from[2 × index[i]] and from[2 × index[i] + 1],
+// loaded as one pair. The even rows side by side and the odd ones, then each 128-bit block split.
+template <std::size_t Odd, std::size_t... J>
+VIREO_KERNEL auto JoinRows(const Double2 *rows, std::index_sequence<J...>) {
+  if constexpr (sizeof...(J) == 1) {
+    return rows[Odd];
+  } else {
+    constexpr std::size_t kHalf = sizeof...(J) / 2;
+    return Join(JoinRows<Odd>(rows, std::make_index_sequence<kHalf>()),
+                JoinRows<Odd>(rows + 2 * kHalf, std::make_index_sequence<kHalf>()));
+  }
+}
+template <typename V, typename I, std::size_t... J>
+VIREO_KERNEL void GatherPairs(const double *from, const Lane<I> &index, Lane<V> &first,
+                              Lane<V> &second, std::index_sequence<J...>) {
+  constexpr std::size_t kCount = sizeof...(J);
+  Double2 rows[kCount];
+  for (std::size_t j = 0; j < kCount; ++j) {
+    Load(from + 2 * index.v[j], rows[j]);
+  }
+  const auto even = JoinRows<0>(rows, std::make_index_sequence<kCount / 2>());
+  const auto odd = JoinRows<1>(rows, std::make_index_sequence<kCount / 2>());
+  first = __builtin_shufflevector(even.v, odd.v, (J % 2 ? kCount + J - 1 : J)...);
+  second = __builtin_shufflevector(even.v, odd.v, (J % 2 ? kCount + J : J + 1)...);
+}
+template <typename V, typename I>
+VIREO_KERNEL void GatherPairs(const double *from, const Lane<I> &index, Lane<V> &first,
+                              Lane<V> &second) {
+  GatherPairs(from, index, first, second, std::make_index_sequence<Lane<V>::kCount>());
+}
+inline void GatherPairs(const double *from, std::uint64_t index, double &first, double &second) {
+  first = from[2 * index];
+  second = from[2 * index + 1];
 }
 
 // Pairs (re[i], im[i]) stored one after the other from `to` on. The picks stay within 128-bit

@@ -2,13 +2,14 @@
 
 #include "analysis/exact_double.h"
 #include "analysis/extended.h"
+#include "analysis/lane_paths.h"
 #include "analysis/mpfr_extended.h"
 #include "sources/quarter_sine_table.h"
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 namespace sources {
 
@@ -19,10 +20,9 @@ std::uint32_t NoiseSeed = 1;
 
 namespace {
 
+using namespace analysis::exact;
 using analysis::Extended;
-using analysis::exact::IsPowerOfTwo;
-using analysis::exact::TwoSum;
-using analysis::exact::Ulp;
+using analysis::exact::ToFloat;
 
 // Angle steps per sample for one period per frame: π/2048 and 1.001 × π/2048, both the
 // nearest doubles.
@@ -32,9 +32,12 @@ constexpr double kDetunedSineStep = 0.0015355147686735267;
 constexpr double kSineStepExcess = -tables::kStep[1];
 // 2048/π rounded to double: picks the table entry nearest an angle.
 constexpr double kStepsPerRadian = 0x1.45f306dc9c883p+9;
-// SineOf reduces angles below this bound; every angle of a 32-bit parameter lies below it
+// Sine reduces angles below this bound; every angle of a 32-bit parameter lies below it
 // (|i × step × k| < 1.4e10).
 constexpr double kReducibleAngleLimit = 0x1p34;
+// Added to a double below 2^51 in magnitude, rounds it to the nearest integer (ties to even) and
+// leaves that integer's two's complement in the low bits of the sum.
+constexpr double kRoundingShift = 0x1.8p52;
 
 thread_local std::uint64_t exactSines = 0;
 
@@ -49,26 +52,25 @@ Extended ExactSine(double angle) {
   return analysis::ToExtended(sine);
 }
 
-// The pattern roundings of a sine held as a double that rounds like the exact one, or as the
-// exact 64-bit value itself.
-float ToFloat(double s) {
-  return static_cast<float>(s);
-}
+// The pattern roundings of a sine held as doubles that round like the exact one (one double or
+// the lanes of a path), or as the exact 64-bit value itself.
 float ToFloat(const Extended &s) {
   return s.ToFloat();
 }
-double ToDouble(double s) {
+template <typename L> VIREO_KERNEL const L &ToDouble(const L &s) {
   return s;
 }
 double ToDouble(const Extended &s) {
   return s.ToDouble();
 }
+// s where it is above 0, else +0.
+template <typename L> VIREO_KERNEL L Positive(const L &s) {
+  return Select(s > 0.0, s, L(0.0));
+}
 
-// sin and cos of m × π/2048 for m = 0 … 4095, the doubles nearest the exact values (within
-// 2^-54), built by symmetry from the first quarter.
-struct SineTable {
-  std::array<double, kFrameLength> sin, cos;
-};
+// sin and cos of m × π/2048 for m = 0 … 4095 at 2m and 2m + 1, the doubles nearest the exact
+// values (within 2^-54), built by symmetry from the first quarter.
+using SineTable = std::array<double, 2 * kFrameLength>;
 
 const SineTable &Table() {
   static const SineTable table = [] {
@@ -79,13 +81,26 @@ const SineTable &Table() {
       const double s = tables::kQuarterSine[j], c = tables::kQuarterSine[kQuarter - j];
       const double sines[] = {s, c, -s, -c};
       const double cosines[] = {c, -s, -c, s};
-      t.sin[m] = sines[m / kQuarter];
-      t.cos[m] = cosines[m / kQuarter];
+      t[2 * m] = sines[m / kQuarter];
+      t[2 * m + 1] = cosines[m / kQuarter];
     }
     return t;
   }();
   return table;
 }
+
+// The smaller of the gaps on either side of a normal double x (from 2^-968 on): its ulp, or half
+// of it where x is a power of two. x × (1 - 2^-53) is then the double just below it, a binade
+// lower; any other double stays in its binade.
+template <typename L> VIREO_KERNEL L SmallerUlp(const L &x) {
+  return Ulp(x * (1 - 0x1p-53));
+}
+
+// Lanes of a value and the mask of those where it is in doubt, to be redone one by one.
+template <typename L> struct Doubtful {
+  L value;
+  decltype(NotGreater(L(), L()) | NotGreater(L(), L())) doubt;
+};
 
 // The angle of sample i, RN53(RN64(RN64(i × step) × k)). The two 64-bit roundings move the exact
 // product y = i × step × k by less than |y| × 2^-62.9, so the angle is the double nearest y
@@ -93,43 +108,44 @@ const SineTable &Table() {
 // i × step = ph + pl and ph × k = qh + ql, y = qh + ql + pl k; a = qh + t with t = ql + pl k
 // (two roundings, below |y| × 2^-104) and the TwoSum residual e of that sum put y within
 // |y| × 2^-103 of a + e. So a is the angle when |e| + |a| × 2^-61 stays below half the gap
-// around a (the smaller gap, below a power of two); otherwise the angle is formed at extended
-// precision, about once in 250 samples.
-double Angle(int i, double step, std::int32_t k) {
-  const double ph = i * step;
-  const double pl = std::fma(i, step, -ph);
-  const double qh = ph * k;
-  if (qh == 0) {
-    return qh; // i or k is 0: the angle is 0, with the sign of k
-  }
-  const double ql = std::fma(ph, k, -qh);
+// around a (the smaller gap, below a power of two); otherwise, and where the angle is 0 (its
+// sign is that of k), the lane is in doubt, about one in 250.
+template <typename L> VIREO_KERNEL Doubtful<L> Angle(const L &i, double step, const L &k) {
+  const L ph = i * step;
+  const L pl = Fma(i, L(step), -ph);
+  const L qh = ph * k;
+  const L ql = Fma(ph, k, -qh);
   const auto [a, e] = TwoSum(qh, ql + pl * k);
-  const double halfGap = Ulp(a) * (IsPowerOfTwo(a) ? 0.25 : 0.5);
-  if (std::fabs(e) + std::fabs(a) * 0x1p-61 < halfGap) {
+  const L halfGap = SmallerUlp(a) * 0.5;
+  return {a, (qh == 0.0) | NotGreater(halfGap, Abs(e) + Abs(a) * 0x1p-61)};
+}
+
+// The angle of sample i for certain: the lanes' angle, else 0 or the angle formed at extended
+// precision.
+double AngleOf(int i, double step, std::int32_t k) {
+  const auto [a, doubt] = Angle<double>(i, step, k);
+  if (!doubt) {
     return a;
   }
-  return (Extended(i) * Extended(step) * Extended::FromInteger(k)).ToDouble();
+  const double qh = i * step * k;
+  return qh == 0 ? qh : (Extended(i) * Extended(step) * Extended::FromInteger(k)).ToDouble();
 }
 
-// True when the exact sine x, known to lie within `error` of s, gives the float of s by both
-// routes of the patterns: rounded to 64 bits and then to float, or to 64 bits, to double and
-// then to float; that float must be normal. Every float midpoint M is a double, so no rounding
-// carries a value across M, but the 64- and 53-bit roundings may land on it; together they
-// move x by less than |s| × 2^-52 (the test can pass only with error below |s| × 2^-24), and
+// The lanes where the exact sine x, known to lie within `error` of s, might not give the float of
+// s by both routes of the patterns: rounded to 64 bits and then to float, or to 64 bits, to double
+// and then to float; that float must be normal. Every float midpoint M is a double, so no
+// rounding carries a value across M, but the 64- and 53-bit roundings may land on it; together
+// they move x by less than |s| × 2^-52 (the test can pass only with error below |s| × 2^-24), and
 // so by less than |f| × 2^-51, which is therefore kept clear as well.
-bool RoundsSurely(double s, double error) {
-  const float f = static_cast<float>(s);
-  const double magnitude = std::fabs(static_cast<double>(f));
-  if (!(magnitude >= 0x1p-126 && magnitude <= 0x1.fffffep127)) {
-    return false;
-  }
-  const bool powerOfTwo = (std::bit_cast<std::uint32_t>(f) & 0x7fffffu) == 0;
-  const double halfGap = Ulp(magnitude) * 0x1p28 * (powerOfTwo ? 0.5 : 1.0);
-  return halfGap - std::fabs(s - f) > error + magnitude * 0x1p-51;
+template <typename L> VIREO_KERNEL auto RoundingInDoubt(const L &s, const L &error) {
+  const L f = Widen<L>(ToFloat(s));
+  const L magnitude = Abs(f);
+  const L halfGap = SmallerUlp(magnitude) * 0x1p28;
+  return OutOfFloatRange(f) | NotGreater(halfGap - Abs(s - f), error + magnitude * 0x1p-51);
 }
 
-// sin(angle) for any double angle: emits a double that rounds like the exact sine (see
-// RoundsSurely), or the exact sine rounded to 64 bits where the double cannot decide.
+// sin(angle) in doubles that round like the exact sine (see RoundingInDoubt), for any angle but
+// in doubt at 0 and from 2^34 on.
 //
 // With N the integer nearest angle × 2048/π and P = π/2048, the angle is N P + r, and with
 // m = N mod 4096, sin(angle) = S cos r + C sin r for S, C = sin, cos of m P from the table.
@@ -148,71 +164,104 @@ bool RoundsSurely(double s, double error) {
 // error at most 2^-54 (S) + 2^-54 (last rounding) + 2^-61 (the rest) < 2^-51. When S = 0
 // (m = 0, 2048), C = ±1 and the result is ±(sin r) with relative error below 2^-52 besides
 // the 2^-110 of r: error |result| × 2^-50 + 2^-100 holds.
+template <typename L> VIREO_KERNEL Doubtful<L> Sine(const SineTable &table, const L &angle) {
+  const L shifted = angle * kStepsPerRadian + kRoundingShift;
+  const L n = shifted - kRoundingShift;
+  const L h1 = n * tables::kStep[0];
+  const L l1 = Fma(n, L(tables::kStep[0]), -h1);
+  const L s = (angle - h1) - l1;
+  const L h2 = n * tables::kStep[1];
+  const L l2 = Fma(n, L(tables::kStep[1]), -h2);
+  const auto [rh, e] = TwoSum(s, -h2);
+  const L rl = (e - l2) - n * tables::kStep[2];
+
+  const L r2 = rh * rh;
+  const L sinR = rh + (rl - rh * r2 * (1.0 / 6 - r2 * (1.0 / 120)));
+  const L cosRMinus1 = r2 * (-0.5 + r2 * (1.0 / 24));
+  const auto m = Bits(shifted) & (kFrameLength - 1);
+  L sinM, cosM;
+  GatherPairs(table.data(), m, sinM, cosM);
+  const L result = sinM + (sinM * cosRMinus1 + cosM * sinR);
+  const L error = Select(sinM == 0.0, Abs(result) * 0x1p-50 + 0x1p-100, L(0x1p-51));
+  return {result, (angle == 0.0) | NotGreater(L(kReducibleAngleLimit), Abs(angle)) |
+                      RoundingInDoubt(result, error)};
+}
+
+// sin(angle) for any double angle: emits a double that rounds like the exact sine, or the exact
+// sine rounded to 64 bits where the double cannot decide.
 template <typename Emit> void SineOf(double angle, Emit emit) {
   if (angle == 0) {
     emit(angle); // sin ±0 = ±0
     return;
   }
-  if (std::fabs(angle) < kReducibleAngleLimit) {
-    const SineTable &table = Table();
-    const double n = std::nearbyint(angle * kStepsPerRadian);
-    const double h1 = n * tables::kStep[0];
-    const double l1 = std::fma(n, tables::kStep[0], -h1);
-    const double s = (angle - h1) - l1;
-    const double h2 = n * tables::kStep[1];
-    const double l2 = std::fma(n, tables::kStep[1], -h2);
-    const auto [rh, e] = TwoSum(s, -h2);
-    const double rl = (e - l2) - n * tables::kStep[2];
-
-    const double r2 = rh * rh;
-    const double sinR = rh + (rl - rh * r2 * (1.0 / 6 - r2 * (1.0 / 120)));
-    const double cosRMinus1 = r2 * (-0.5 + r2 * (1.0 / 24));
-    const int m = static_cast<int>(static_cast<std::int64_t>(n) & (kFrameLength - 1));
-    const double sinM = table.sin[m], cosM = table.cos[m];
-    const double result = sinM + (sinM * cosRMinus1 + cosM * sinR);
-    const double error = sinM == 0 ? std::fabs(result) * 0x1p-50 + 0x1p-100 : 0x1p-51;
-    if (RoundsSurely(result, error)) {
-      emit(result);
-      return;
-    }
+  const auto [sine, doubt] = Sine(Table(), angle);
+  if (doubt) {
+    emit(ExactSine(angle));
+  } else {
+    emit(sine);
   }
-  emit(ExactSine(angle));
 }
 
-// The sample sin((i × π/2048) × k) for 0 ≤ k ≤ 4096. With n = i × k the angle is
+// The samples sin((i × π/2048) × k) for 0 ≤ k ≤ 4096. With n = i × k the angle is
 // n × π/2048 + ρ, ρ being the small drift of the rounded step and of the angle's own
 // roundings, so the sine is sin(m π/2048) + cos(m π/2048) ρ for m = n mod 4096. ρ is taken as
-// the step's drift alone, the angle's rounding counted as error; when that does not decide,
-// the angle is formed and its sine taken by SineOf.
-template <typename Emit> void SineSample(const SineTable &table, int i, std::int32_t k, Emit emit) {
-  const std::int64_t n = static_cast<std::int64_t>(i) * k;
-  const int m = static_cast<int>(n & (kFrameLength - 1));
-  const double steps = static_cast<double>(n);
-  const double nominal = steps * kSineStep;
-  const double drift = steps * kSineStepExcess;
-  const double tableError = 0x1p-51;
-  const double estimate = table.sin[m] + table.cos[m] * drift;
-  if (RoundsSurely(estimate, 2 * Ulp(nominal) + tableError)) {
-    emit(estimate);
-    return;
-  }
-  SineOf(Angle(i, kSineStep, k), emit);
+// the step's drift alone, the angle's rounding counted as error; where that does not decide,
+// the lane is in doubt (sample 0 always: its estimate is 0).
+template <typename L>
+VIREO_KERNEL Doubtful<L> TabulatedSine(const SineTable &table, const L &i, std::int32_t k) {
+  const L steps = i * k; // exact: below 2^24
+  const auto m = Bits(steps + 0x1p52) & (kFrameLength - 1);
+  L sinM, cosM;
+  GatherPairs(table.data(), m, sinM, cosM);
+  const L estimate = sinM + cosM * (steps * kSineStepExcess);
+  // The angle's roundings, 2 ulps of n × step (each below n × step × 2^-52, counted twice for
+  // the roundings of the bound), and the table's.
+  const L error = steps * (kSineStep * 0x1p-50) + 0x1p-51;
+  return {estimate, RoundingInDoubt(estimate, error)};
 }
 
-// Fills the frame with convert(sine) for the sine of the pattern with this step; convert takes
-// the double or the Extended of SineOf. Only the step of MakeSine is tabulated, for 0 ≤ k ≤ 4096.
-template <typename Convert>
-void FillFromSine(TimeFrame &data, double step, std::int32_t k, Convert convert) {
+// The samples sin((i × step) × k) for any step and k, through the angle.
+template <typename L>
+VIREO_KERNEL Doubtful<L> AnySine(const SineTable &table, const L &i, double step, std::int32_t k) {
+  const auto [angle, angleDoubt] = Angle(i, step, L(k));
+  const auto [sine, sineDoubt] = Sine(table, angle);
+  return {sine, angleDoubt | sineDoubt};
+}
+
+// Fills the frame with convert(sine) for the sine of the pattern with this step, kWidth<L>
+// samples at a time; convert takes the lanes, a double or the Extended of ExactSine. Only the
+// step of MakeSine is tabulated, for 0 ≤ k ≤ 4096. Lanes in doubt are redone one by one.
+template <typename L, typename Convert>
+VIREO_KERNEL void FillSines(TimeFrame &data, double step, std::int32_t k, Convert convert) {
+  static constexpr double kLaneNumbers[] = {0, 1, 2, 3, 4, 5, 6, 7};
+  static_assert(kWidth<L> <= std::size(kLaneNumbers));
   const bool tabulated = step == kSineStep && k >= 0 && k <= kFrameLength;
   const SineTable &table = Table();
-  for (int i = 0; i < kFrameLength; ++i) {
-    const auto store = [&](auto s) { data[i] = convert(s); };
-    if (tabulated) {
-      SineSample(table, i, k, store);
-    } else {
-      SineOf(Angle(i, step, k), store);
+  L lanes;
+  Load(kLaneNumbers, lanes);
+  for (int i = 0; i < kFrameLength; i += kWidth<L>) {
+    const L sample = lanes + i;
+    const auto [sine, doubt] =
+        tabulated ? TabulatedSine(table, sample, k) : AnySine(table, sample, step, k);
+    Store(&data[i], convert(sine));
+    if (!None(doubt)) [[unlikely]] {
+      for (int lane = 0; lane < kWidth<L>; ++lane) {
+        if (At(doubt, lane)) {
+          SineOf(AngleOf(i + lane, step, k), [&](auto s) { data[i + lane] = convert(s); });
+        }
+      }
     }
   }
+}
+
+// On the path's lanes, but at most four: the table rows are loaded one by one, and with eight
+// lanes the pattern takes a fifth longer than with four (on a Xeon with AVX-512).
+template <typename Convert>
+void FillFromSine(TimeFrame &data, double step, std::int32_t k, Convert convert) {
+  OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
+    using Doubles = typename decltype(lanes)::Doubles;
+    FillSines<std::conditional_t<(kWidth<Doubles> > 4), Quad, Doubles>>(data, step, k, convert);
+  });
 }
 
 } // namespace
@@ -222,23 +271,22 @@ void MakeZero(TimeFrame &data) {
 }
 
 void MakeSine(TimeFrame &data, std::int32_t k) {
-  FillFromSine(data, kSineStep, k, [](auto s) { return ToFloat(s); });
+  FillFromSine(data, kSineStep, k, [](const auto &s) VIREO_KERNEL_LAMBDA { return ToFloat(s); });
 }
 
 void MakeDetunedSine(TimeFrame &data, std::int32_t k) {
-  FillFromSine(data, kDetunedSineStep, k, [](auto s) { return ToFloat(s); });
+  FillFromSine(data, kDetunedSineStep, k,
+               [](const auto &s) VIREO_KERNEL_LAMBDA { return ToFloat(s); });
 }
 
 void MakeHalfWaveSine(TimeFrame &data, std::int32_t k) {
-  FillFromSine(data, kSineStep, k, [](auto sine) {
-    const double s = ToDouble(sine);
-    return s > 0 ? static_cast<float>(s) : 0.0f;
-  });
+  FillFromSine(data, kSineStep, k,
+               [](const auto &s) VIREO_KERNEL_LAMBDA { return ToFloat(Positive(ToDouble(s))); });
 }
 
 void MakeFullWaveSine(TimeFrame &data, std::int32_t k) {
   FillFromSine(data, kSineStep, k,
-               [](auto s) { return static_cast<float>(std::fabs(ToDouble(s))); });
+               [](const auto &s) VIREO_KERNEL_LAMBDA { return ToFloat(Abs(ToDouble(s))); });
 }
 
 void MakeSquare(TimeFrame &data, std::int32_t &patternParam) {

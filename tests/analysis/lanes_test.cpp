@@ -114,6 +114,7 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
       record("-x", -x);
       record("Fma", Fma(x, y, z));
       record("Abs", Abs(x));
+      record("Select", Select(x < y, x, z));
       record("NotGreater", NotGreater(x, y));
       record("==", x == y);
       record("!=", x != y);
@@ -141,6 +142,10 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
       record("x / y", x / y);
       record("Sqrt", Sqrt(Abs(x)));
       record("Gather", Gather<D>(rows.data(), Bits(x) & 0xffu, &Row::value));
+      D first, second;
+      GatherPairs(b.data(), Bits(x) & 0x7fu, first, second);
+      record("GatherPairs first", first);
+      record("GatherPairs second", second);
       record("Load from floats", fromFloats);
       double doubles[16];
       Store(doubles, x);
