@@ -61,11 +61,15 @@ void Canvas::FillRect(Rect rect) {
   const int right = std::min(rect.right, Width());
   const int top = std::max(rect.top, 0);
   const int bottom = std::min(rect.bottom, Height());
-  if (left >= right) {
+  if (left >= right || top >= bottom) {
     return;
   }
-  for (int y = top; y < bottom; ++y) {
-    PutRun(left, y, right - left, false, brush_);
+  // The first row as a run (which detaches the image), the others copied from it.
+  PutRun(left, top, right - left, false, brush_);
+  const qsizetype step = image_.bytesPerLine();
+  uchar *const row = image_.bits() + top * step + 3 * left;
+  for (uchar *to = row + step; to < row + (bottom - top) * step; to += step) {
+    std::memcpy(to, row, 3 * static_cast<std::size_t>(right - left));
   }
 }
 
