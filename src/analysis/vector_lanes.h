@@ -152,6 +152,10 @@ template <typename V> VIREO_KERNEL auto IsNotFinite(const Lane<V> &a) {
   return NotGreater(Lane<V>(INFINITY), Abs(a));
 }
 
+// Added to a double below 2^51 in magnitude, rounds it to the nearest integer (ties to even) and
+// leaves that integer's two's complement in the low bits of the sum.
+inline constexpr double kRoundingShift = 0x1.8p52;
+
 // a in the lanes where the mask (of a's width) is set, b elsewhere.
 template <typename V, typename M>
 VIREO_KERNEL Lane<V> Select(const Lane<M> &mask, const Lane<V> &a, const Lane<V> &b) {

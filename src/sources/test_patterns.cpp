@@ -35,9 +35,6 @@ constexpr double kStepsPerRadian = 0x1.45f306dc9c883p+9;
 // Sine reduces angles below this bound; every angle of a 32-bit parameter lies below it
 // (|i × step × k| < 1.4e10).
 constexpr double kReducibleAngleLimit = 0x1p34;
-// Added to a double below 2^51 in magnitude, rounds it to the nearest integer (ties to even) and
-// leaves that integer's two's complement in the low bits of the sum.
-constexpr double kRoundingShift = 0x1.8p52;
 
 thread_local std::uint64_t exactSines = 0;
 
@@ -111,10 +108,8 @@ template <typename L> struct Doubtful {
 // around a (the smaller gap, below a power of two); otherwise, and where the angle is 0 (its
 // sign is that of k), the lane is in doubt, about one in 250.
 template <typename L> VIREO_KERNEL Doubtful<L> Angle(const L &i, double step, const L &k) {
-  const L ph = i * step;
-  const L pl = Fma(i, L(step), -ph);
-  const L qh = ph * k;
-  const L ql = Fma(ph, k, -qh);
+  const auto [ph, pl] = TwoProduct<true>(L(step), i); // i has at most 12 bits
+  const auto [qh, ql] = TwoProduct(ph, k);
   const auto [a, e] = TwoSum(qh, ql + pl * k);
   const L halfGap = SmallerUlp(a) * 0.5;
   return {a, (qh == 0.0) | NotGreater(halfGap, Abs(e) + Abs(a) * 0x1p-61)};
@@ -167,11 +162,9 @@ template <typename L> VIREO_KERNEL auto RoundingInDoubt(const L &s, const L &err
 template <typename L> VIREO_KERNEL Doubtful<L> Sine(const SineTable &table, const L &angle) {
   const L shifted = angle * kStepsPerRadian + kRoundingShift;
   const L n = shifted - kRoundingShift;
-  const L h1 = n * tables::kStep[0];
-  const L l1 = Fma(n, L(tables::kStep[0]), -h1);
+  const auto [h1, l1] = TwoProduct(n, L(tables::kStep[0]));
   const L s = (angle - h1) - l1;
-  const L h2 = n * tables::kStep[1];
-  const L l2 = Fma(n, L(tables::kStep[1]), -h2);
+  const auto [h2, l2] = TwoProduct(n, L(tables::kStep[1]));
   const auto [rh, e] = TwoSum(s, -h2);
   const L rl = (e - l2) - n * tables::kStep[2];
 
