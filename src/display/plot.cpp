@@ -2,13 +2,13 @@
 
 #include "analysis/exact_double.h"
 #include "analysis/extended.h"
+#include "analysis/lane_paths.h"
 #include "analysis/level.h"
 #include "display/layout.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 
 namespace display {
 
@@ -30,26 +30,33 @@ void DrawPlotFrame(Canvas &canvas, const Palette &palette) {
   canvas.TextOut(kBannerX, kBannerY, "Vireo " VIREO_VERSION " - real-time spectrum analyser");
 }
 
+namespace {
+
 // truncate(128 - 1.4 × level), the product and the difference each rounded to 64 bits, 1.4 being
-// the double nearest it. In double: 1.4 × level = ph + pl exactly (error-free product) and
-// 128 - ph = s + e exactly (TwoSum), so y = 128 - 1.4 × level is s + (e - pl) to within
-// (|ph| + |s|) × 2^-105. The two 64-bit roundings move y by less than (|ph| + |s|) × 2^-63, and
-// truncation jumps only at non-zero integers: with n the integer nearest s (exact as s - n) and
-// d = (s - n) + (e - pl), the height is n, n - 1 or n + 1 by the sign of d once |d| clears
-// (|ph| + |s|) × 2^-62, and n when n is 0 (then |y| < 1). Otherwise, and for levels beyond every
-// bar, infinite or NaN, the extended computation decides.
-int ColumnHeight(double level) {
-  const double ph = kBarScale * level;
-  const double pl = std::fma(kBarScale, level, -ph);
-  const auto [s, e] = analysis::exact::TwoSum(128.0, -ph);
-  if (std::fabs(s) <= 2.0 * kHeightLimit) {
-    const double n = std::nearbyint(s);
-    const double d = (s - n) + (e - pl);
-    if (n == 0 || std::fabs(d) > (std::fabs(ph) + std::fabs(s)) * 0x1p-62) {
-      const double h = n > 0 && d < 0 ? n - 1 : n < 0 && d > 0 ? n + 1 : n;
-      return std::clamp(static_cast<int>(h), -kHeightLimit, kHeightLimit);
-    }
-  }
+// the double nearest it, in the lanes where double precision decides it (the height held within
+// ±10^6, as a double), with the lanes where it does not. In double: 1.4 × level = ph + pl exactly
+// (error-free product) and 128 - ph = s + e exactly (TwoSum), so y = 128 - 1.4 × level is
+// s + (e - pl) to within (|ph| + |s|) × 2^-105. The two 64-bit roundings move y by less than
+// (|ph| + |s|) × 2^-63, and truncation jumps only at non-zero integers: with n the integer
+// nearest s (exact as s - n) and d = (s - n) + (e - pl), the height is n, n - 1 or n + 1 by the
+// sign of d once |d| clears (|ph| + |s|) × 2^-62, and n when n is 0 (then |y| < 1). Otherwise,
+// and for levels beyond every bar, infinite or NaN, the lane is in doubt.
+template <typename L> VIREO_KERNEL auto FastHeight(const L &level, L &height) {
+  using namespace analysis::exact;
+  const auto [ph, pl] = TwoProduct(L(kBarScale), level);
+  const auto [s, e] = TwoSum(L(128.0), -ph);
+  const L n = (s + kRoundingShift) - kRoundingShift; // exact below 2^51
+  const L d = (s - n) + (e - pl);
+  const L h =
+      n + Select((n > 0.0) & (d < 0.0), L(-1.0), Select((n < 0.0) & (d > 0.0), L(1.0), L(0.0)));
+  height =
+      Select(h > kHeightLimit, L(kHeightLimit), Select(h < -kHeightLimit, L(-kHeightLimit), h));
+  return IsNotFinite(s) | (Abs(s) > 2.0 * kHeightLimit) |
+         ((n != 0.0) & NotGreater(Abs(d), (Abs(ph) + Abs(s)) * 0x1p-62));
+}
+
+// The height where FastHeight is in doubt, from the extended computation.
+int LiteralHeight(double level) {
   using analysis::Extended;
   const Extended height = Extended(128.0) - Extended(kBarScale) * Extended(level);
   if (height.IsNaN()) {
@@ -57,6 +64,35 @@ int ColumnHeight(double level) {
   }
   const Extended limit(kHeightLimit);
   return static_cast<int>(std::clamp(height, -limit, limit).Truncate());
+}
+
+} // namespace
+
+int ColumnHeight(double level) {
+  double height;
+  return analysis::exact::None(FastHeight(level, height)) ? static_cast<int>(height)
+                                                          : LiteralHeight(level);
+}
+
+void HeightsOfLevels(const double *levels, int count, int *heights) {
+  using namespace analysis::exact;
+  int c = OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
+    using L = typename decltype(lanes)::Doubles;
+    int first = 0;
+    for (; first + kWidth<L> <= count; first += kWidth<L>) {
+      L level, height;
+      Load(levels + first, level);
+      const auto doubt = FastHeight(level, height);
+      for (int lane = 0; lane < kWidth<L>; ++lane) {
+        heights[first + lane] = At(doubt, lane) ? LiteralHeight(levels[first + lane])
+                                                : static_cast<int>(At(height, lane));
+      }
+    }
+    return first;
+  });
+  for (; c < count; ++c) {
+    heights[c] = ColumnHeight(levels[c]);
+  }
 }
 
 int BarEntry(int h) {
@@ -96,7 +132,7 @@ ColumnHeights SpectrumHeights(const analysis::SpectrumFrame &spectrum, int viewO
   std::array<double, kPlotColumns * kMaxBinsPerColumn> levels;
   ColumnLevels(spectrum, first, kPlotColumns, z, decibel, levels.data());
   ColumnHeights heights;
-  std::transform(levels.begin(), levels.begin() + kPlotColumns, heights.begin(), ColumnHeight);
+  HeightsOfLevels(levels.data(), kPlotColumns, heights.data());
   return heights;
 }
 

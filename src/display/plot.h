@@ -19,6 +19,9 @@ void DrawPlotFrame(Canvas &canvas, const Palette &palette);
 // Never overflows: a NaN level gives -1 (no bar), huge levels are held within +-10^6.
 int ColumnHeight(double level);
 
+// The ColumnHeight of each of `count` levels, on the lanes of the arithmetic path.
+void HeightsOfLevels(const double *levels, int count, int *heights);
+
 // The palette entry of a bar of height h >= 0: h up to 126, 127 (the full bar) from 127 on.
 int BarEntry(int h);
 

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace display {
 namespace {
@@ -84,6 +85,22 @@ TEST(ColumnHeightTest, HeightsNextToEveryStepEqualTheExtendedDefinition) {
       mpfr_ui_sub(height, 128, height, MPFR_RNDN);
       EXPECT_EQ(ColumnHeight(level), mpfr_get_si(height, MPFR_RNDZ)) << level;
     }
+  }
+}
+
+// The lanes of the arithmetic path (a run of levels), against ColumnHeight one level at a time:
+// next to every step and beyond every bar, with the lanes in doubt among them.
+TEST(ColumnHeightTest, HeightsOfLevelsEqualColumnHeight) {
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> levels = {0, 999, 1e300, -1e300, inf, -inf, std::nan(""), 5e-324};
+  for (int n = -1300; n <= 130; ++n) {
+    const double boundary = (128.0 - n) / 1.4;
+    levels.insert(levels.end(), {std::nextafter(boundary, -1e9), boundary, boundary + 1e-13});
+  }
+  std::vector<int> heights(levels.size());
+  HeightsOfLevels(levels.data(), static_cast<int>(levels.size()), heights.data());
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    EXPECT_EQ(heights[i], ColumnHeight(levels[i])) << levels[i];
   }
 }
 
