@@ -127,6 +127,16 @@ inline void StoreInterleaved(float *to, float re, float im) {
 }
 // The transpose of a square of one value.
 inline void Transpose(float (&)[1]) {}
+// The value unchanged, as one the compiler must take as unknown: what is computed from it
+// afterwards is computed afresh rather than kept alive from earlier (for the rare branches of
+// the kernels). Only integers are hidden on one lane: there the values are cheap to keep.
+template <typename T>
+requires std::is_arithmetic_v<T> T Opaque(T x) {
+  if constexpr (std::is_integral_v<T>) {
+    asm("" : "+r"(x));
+  }
+  return x;
+}
 // How many lanes a lane type holds.
 template <typename L> inline constexpr int kWidth = L::kCount;
 template <std::floating_point L> inline constexpr int kWidth<L> = 1;

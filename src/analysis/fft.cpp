@@ -39,37 +39,81 @@ void LiteralButterfly(float &ar, float &ai, float &br, float &bi, double c, doub
   bi = (yi - ti).ToFloat();
 }
 
+// c × x + y rounded once, for a product c × x of two floats held as doubles, which is exact in
+// double: one fused instruction on the vector lanes, a product and a sum on one double (where the
+// fused one may be a library call).
+template <typename Wide>
+VIREO_KERNEL Wide ExactProductPlus(const Wide &c, const Wide &x, const Wide &y) {
+  if constexpr (std::is_floating_point_v<Wide>) {
+    return c * x + y;
+  } else {
+    using exact::Fma;
+    return Fma(c, x, y);
+  }
+}
+
+// Whether the processor's float arithmetic gives A ± T as the literal route does. Infinite T: A ± T
+// may be ∞ - ∞, whose NaN the processor chooses (negative on x86-64, positive on arm64); where it
+// differs from the literal route's, such lanes are undecided.
+template <typename Narrow> VIREO_KERNEL bool SumsAsLiteral(const Narrow &tr, const Narrow &ti) {
+  using namespace exact;
+  return kInvalidGivesLiteralNaN || None(IsInfinite(tr) | IsInfinite(ti));
+}
+
+// Lanes whose float T the midpoint lemma (exact_double.h) does not decide: out of the float range
+// and not zero. A zero T is decided: every twiddle is 0 or at least 2^-25 in magnitude (so a
+// multiple of 2^-48), every float a multiple of 2^-149, so each product of the two is a multiple of
+// 2^-197 and so is X; below 2^-144 in magnitude X then fits in 53 bits and D is X itself.
+// On one lane, where the second test of FirmTwiddle is cheap, a zero T is left in doubt: the
+// comparison costs more than the rare branch.
+template <typename Narrow> VIREO_KERNEL auto UndecidedRange(const Narrow &t) {
+  if constexpr (std::is_floating_point_v<Narrow>) {
+    return exact::OutOfFloatRange(t);
+  } else {
+    return exact::OutOfFloatRange(t) & (t != Narrow(0.0f));
+  }
+}
+
 // T = W × B for the butterflies of one lane type (Wide holds their doubles, Narrow their
-// floats), rounded to float into tr and ti; false when a lane's rounding is in doubt.
+// floats), rounded to float into tr and ti; false when a lane's rounding may be in doubt.
 // Budget: each product of two floats is exact in double, so the double D of T has a single
 // rounding from the exact value X, which the literal route rounds once to 64 bits: the midpoint
 // lemma of exact_double.h applies as it stands. A ± T is then done in float: the literal route
 // rounds the exact sum of two floats to 64 bits and then to float, the same float as one
 // rounding since 64 ≥ 2 × 24 + 2.
-// Threshold: no margin; a lane is in doubt when D is on a float midpoint or its float out of
-// range, and undecided only when the TwoSum error of D is not 0. The first test runs on all
-// lanes at once (packed low words, rounded floats), the second only when that one fires.
-// Infinite T: A ± T may be ∞ - ∞, whose NaN the processor chooses (negative on x86-64, positive
-// on arm64); where it differs from the literal route's, such lanes are in doubt too.
+// Threshold: no margin; a lane is in doubt when D is on a float midpoint or T is undecided by
+// range, and FirmTwiddle then decides it. The test runs on all lanes at once, on packed low
+// words and rounded floats.
 template <typename Wide, typename Narrow>
-VIREO_KERNEL bool Twiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
-                          Narrow &tr, Narrow &ti) {
+VIREO_KERNEL bool QuickTwiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
+                               Narrow &tr, Narrow &ti) {
   using namespace exact;
   const Wide xr = Widen<Wide>(br), xi = Widen<Wide>(bi);
-  const Wide p = c * xr, q = s * xi, u = c * xi, v = s * xr;
-  const Wide wideR = p - q, wideI = u + v;
+  const Wide wideR = ExactProductPlus(c, xr, -(s * xi)), wideI = ExactProductPlus(c, xi, s * xr);
   tr = ToFloat(wideR);
   ti = ToFloat(wideI);
-  if (!kInvalidGivesLiteralNaN && !None(IsInfinite(tr) | IsInfinite(ti))) {
-    return false;
-  }
-  if (None((IsFloatMidpoint(LowWords(wideR)) | IsFloatMidpoint(LowWords(wideI))) |
-           (OutOfFloatRange(tr) | OutOfFloatRange(ti)))) [[likely]] {
+  return None((IsFloatMidpoint(LowWords(wideR)) | IsFloatMidpoint(LowWords(wideI))) |
+              (UndecidedRange(tr) | UndecidedRange(ti))) &&
+         SumsAsLiteral(tr, ti);
+}
+
+// T as QuickTwiddle gives it, and false only where a lane's rounding is undecided: a lane in
+// doubt is decided when D is exact (its TwoSum error is 0).
+template <typename Wide, typename Narrow>
+VIREO_KERNEL bool FirmTwiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
+                              Narrow &tr, Narrow &ti) {
+  using namespace exact;
+  if (QuickTwiddle(br, bi, c, s, tr, ti)) {
     return true;
   }
+  if (!SumsAsLiteral(tr, ti)) {
+    return false;
+  }
+  const Wide xr = Widen<Wide>(br), xi = Widen<Wide>(bi);
+  const Wide p = c * xr, q = s * xi, u = c * xi, v = s * xr;
   return None(
-      ((IsFloatMidpoint(Bits(wideR)) | WidenMask<Wide>(OutOfFloatRange(tr))) & InexactSum(p, -q)) |
-      ((IsFloatMidpoint(Bits(wideI)) | WidenMask<Wide>(OutOfFloatRange(ti))) & InexactSum(u, v)));
+      ((IsFloatMidpoint(Bits(p - q)) | WidenMask<Wide>(OutOfFloatRange(tr))) & InexactSum(p, -q)) |
+      ((IsFloatMidpoint(Bits(u + v)) | WidenMask<Wide>(OutOfFloatRange(ti))) & InexactSum(u, v)));
 }
 
 // A ± T in float, for the butterflies of any lane type.
@@ -85,7 +129,7 @@ VIREO_KERNEL void AddTwiddled(F &ar, F &ai, F &br, F &bi, const F &tr, const F &
 // One butterfly the fast way where it can; infinite T always takes the literal route here.
 void ScalarButterfly(float &ar, float &ai, float &br, float &bi, double c, double s) {
   float tr, ti;
-  if (!Twiddle(br, bi, c, s, tr, ti) || std::isinf(tr) || std::isinf(ti)) {
+  if (!FirmTwiddle(br, bi, c, s, tr, ti) || std::isinf(tr) || std::isinf(ti)) {
     LiteralButterfly(ar, ai, br, bi, c, s);
     return;
   }
@@ -138,14 +182,27 @@ template <typename L> VIREO_KERNEL Twiddles<L> BroadcastTwiddle(int index) {
   return {StageCos[index], StageNegSin[index]};
 }
 
-// The butterflies of a group at once on a and b: the computation of ScalarButterfly in double
-// lanes.
-template <typename L, typename F>
-VIREO_KERNEL void Butterflies(Complex<F> &a, Complex<F> &b, const Twiddles<L> &w) {
+// The butterflies of a group at once on a and b, with the twiddles Load(index): the computation
+// of ScalarButterfly in double lanes. Where the quick test is in doubt, the twiddles are loaded
+// again and B taken afresh (Opaque), so that the common path keeps none of its wide values alive
+// for the rare one.
+template <typename L, auto Load, typename F>
+VIREO_KERNEL void Butterflies(Complex<F> &a, Complex<F> &b, int index) {
+  using exact::Opaque;
   F tr, ti;
-  if (!Twiddle(b.re, b.im, w.c, w.s, tr, ti)) [[unlikely]] {
-    ScalarLanes(a, b, w);
-    return;
+  Twiddles<L> w = Load(index);
+  if constexpr (std::is_floating_point_v<F>) {
+    if (!FirmTwiddle(b.re, b.im, w.c, w.s, tr, ti)) [[unlikely]] {
+      LiteralButterfly(a.re, a.im, b.re, b.im, w.c, w.s);
+      return;
+    }
+  } else if (!QuickTwiddle(b.re, b.im, w.c, w.s, tr, ti)) [[unlikely]] {
+    w = Load(Opaque(index));
+    b = {Opaque(b.re), Opaque(b.im)};
+    if (!FirmTwiddle(b.re, b.im, w.c, w.s, tr, ti)) {
+      ScalarLanes(a, b, w);
+      return;
+    }
   }
   AddTwiddled(a.re, a.im, b.re, b.im, tr, ti);
 }
@@ -168,6 +225,35 @@ template <typename F>
 VIREO_KERNEL void StoreLanes(float *re, float *im, int at, const Complex<F> &x) {
   exact::Store(&re[at], x.re);
   exact::Store(&im[at], x.im);
+}
+
+// The first stages, of half spans 1 … N / 2, on the N elements rows[0 … N - 1] of real samples.
+// The first two stages have the twiddles (1, -0) and (c, -1) and imaginary parts that are all
+// zero: with finite samples every product but c × Br is exact and the sums add exact zeros, so
+// float arithmetic rounds them as the literal route does. The first stage's sums may overflow:
+// the second stage may then form ∞ - ∞, whose NaN only x86-64 gives as the literal route does.
+template <typename L, typename F, int N>
+VIREO_KERNEL void FirstStages(Complex<F> (&rows)[N], const F (&firstCos)[4],
+                              const F (&firstNegSin)[4]) {
+  using namespace exact;
+  auto special = IsNotFinite(rows[0].re);
+  for (int j = 1; j < N; ++j) {
+    special = special | IsNotFinite(rows[j].re);
+  }
+  const int exactHalves = None(special) ? (kInvalidGivesLiteralNaN ? 2 : 1) : 0;
+  for (int half = 1; half < N; half *= 2) {
+    for (int j = 0; j < N; ++j) {
+      if ((j & half) == 0) {
+        const int twiddle = half + (j & (half - 1));
+        if (half <= exactHalves) {
+          ZeroImaginaryButterflies(rows[j], rows[j + half], firstCos[twiddle],
+                                   firstNegSin[twiddle]);
+        } else {
+          Butterflies<L, BroadcastTwiddle<L>>(rows[j], rows[j + half], twiddle);
+        }
+      }
+    }
+  }
 }
 
 // The radix-2 butterflies of the literal transform, as many at a time as L has float lanes (N),
@@ -200,29 +286,7 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
       rows[j].im = 0.0f;
     }
     if constexpr (kBlock > 1) {
-      // The first two stages have the twiddles (1, -0) and (c, -1) and imaginary parts that are
-      // all zero: with finite samples every product but c × Br is exact and the sums add exact
-      // zeros, so float arithmetic rounds them as the literal route does. The first stage's sums
-      // may overflow: the second stage may then form ∞ - ∞, whose NaN only x86-64 gives as the
-      // literal route does.
-      auto special = IsNotFinite(rows[0].re);
-      for (int j = 1; j < kBlock; ++j) {
-        special = special | IsNotFinite(rows[j].re);
-      }
-      const int exactHalves = None(special) ? (exact::kInvalidGivesLiteralNaN ? 2 : 1) : 0;
-      for (int half = 1; half < kBlock; half *= 2) {
-        for (int j = 0; j < kBlock; ++j) {
-          if ((j & half) == 0) {
-            const int twiddle = half + (j & (half - 1));
-            if (half <= exactHalves) {
-              ZeroImaginaryButterflies(rows[j], rows[j + half], firstCos[twiddle],
-                                       firstNegSin[twiddle]);
-            } else {
-              Butterflies(rows[j], rows[j + half], BroadcastTwiddle<L>(twiddle));
-            }
-          }
-        }
-      }
+      FirstStages<L>(rows, firstCos, firstNegSin);
       F parts[kBlock];
       for (F Complex<F>::*part : {&Complex<F>::re, &Complex<F>::im}) {
         for (int j = 0; j < kBlock; ++j) {
@@ -240,16 +304,28 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
   }
   constexpr int kLastHalf = kFrameLength / 2;
   int half = kBlock;
+  if constexpr (kBlock == 1) { // the first two stages on one lane, as the blocks do them
+    for (int k = 0; k < kFrameLength; k += 4) {
+      Complex<F> x[4];
+      for (int j = 0; j < 4; ++j) {
+        x[j] = LoadLanes<F>(re, im, k + j);
+      }
+      FirstStages<L>(x, firstCos, firstNegSin);
+      for (int j = 0; j < 4; ++j) {
+        StoreLanes(re, im, k + j, x[j]);
+      }
+    }
+    half = 4;
+  }
   for (; 4 * half <= kLastHalf; half *= 4) {
     for (int base = 0; base < kFrameLength; base += 4 * half) {
       for (int k = base; k < base + half; k += kBlock) {
         auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + half);
         auto x2 = LoadLanes<F>(re, im, k + 2 * half), x3 = LoadLanes<F>(re, im, k + 3 * half);
-        const Twiddles<L> first = LoadTwiddles<L>(half + k - base);
-        Butterflies(x0, x1, first);
-        Butterflies(x2, x3, first);
-        Butterflies(x0, x2, LoadTwiddles<L>(2 * half + k - base));
-        Butterflies(x1, x3, LoadTwiddles<L>(3 * half + k - base));
+        Butterflies<L, LoadTwiddles<L>>(x0, x1, half + k - base);
+        Butterflies<L, LoadTwiddles<L>>(x2, x3, half + k - base);
+        Butterflies<L, LoadTwiddles<L>>(x0, x2, 2 * half + k - base);
+        Butterflies<L, LoadTwiddles<L>>(x1, x3, 3 * half + k - base);
         StoreLanes(re, im, k, x0);
         StoreLanes(re, im, k + half, x1);
         StoreLanes(re, im, k + 2 * half, x2);
@@ -261,7 +337,7 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
     for (int base = 0; base < kFrameLength; base += 2 * half) {
       for (int k = base; k < base + half; k += kBlock) {
         auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + half);
-        Butterflies(x0, x1, LoadTwiddles<L>(half + k - base));
+        Butterflies<L, LoadTwiddles<L>>(x0, x1, half + k - base);
         StoreLanes(re, im, k, x0);
         StoreLanes(re, im, k + half, x1);
       }
@@ -269,7 +345,7 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
   }
   for (int k = 0; k < kLastHalf; k += kBlock) {
     auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + kLastHalf);
-    Butterflies(x0, x1, LoadTwiddles<L>(kLastHalf + k));
+    Butterflies<L, LoadTwiddles<L>>(x0, x1, kLastHalf + k);
     exact::StoreInterleaved(&output[2 * k], x0.re, x0.im);
     exact::StoreInterleaved(&output[2 * (k + kLastHalf)], x1.re, x1.im);
   }

@@ -50,6 +50,11 @@ VIREO_AVX512 inline DoubleMask<8> ConvertTo(const FloatMask<8> &a, DoubleMask<8>
   return decltype(DoubleMask<8>::v)(_mm512_maskz_cvtepi32_epi64(0xff, __m256i(a.v)));
 }
 
+// Two halves joined in one register: the generic Join copies the low half first.
+VIREO_AVX2 inline Float8 Join(const Float4 &low, const Float4 &high) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(low.v), high.v, 1);
+}
+
 // a × b + c rounded once.
 VIREO_128 inline Double2 Fma(const Double2 &a, const Double2 &b, const Double2 &c) {
   return _mm_fmadd_pd(a.v, b.v, c.v);

@@ -192,6 +192,16 @@ template <typename T, typename V> VIREO_KERNEL void Store(T *to, const Lane<V> &
     *reinterpret_cast<Target *>(to) = Convert<Vector<T, Lane<V>::kCount>>(x).v;
   }
 }
+// The lanes unchanged, as a value the compiler must take as unknown (see Opaque in
+// exact_double.h).
+template <typename V> VIREO_KERNEL Lane<V> Opaque(Lane<V> a) {
+#if defined(__x86_64__)
+  asm("" : "+x"(a.v));
+#elif defined(__aarch64__)
+  asm("" : "+w"(a.v));
+#endif
+  return a;
+}
 // Lane i (for the rare lanes that are redone one by one).
 template <typename V> VIREO_KERNEL auto At(const Lane<V> &a, int i) {
   return a.v[i];

@@ -62,6 +62,14 @@ TEST_F(FftTest, TwiddleTablesUseTheSinglePrecisionAngleStep) {
   EXPECT_EQ(static_cast<float>(CosTable[1024]), static_cast<float>(-overshoot));
   EXPECT_EQ(static_cast<float>(NegSinTable[1024]), -1.0f);
   EXPECT_EQ(CosTable[2048], -0.9999999999999962);
+  // The butterflies take a zero T as exact, which needs every twiddle they use to be 0 or at
+  // least 2^-25 in magnitude.
+  for (int k = 0; k < kFrameLength / 2; ++k) {
+    for (const double twiddle : {CosTable[k], NegSinTable[k]}) {
+      const float magnitude = std::fabs(static_cast<float>(twiddle));
+      EXPECT_TRUE(magnitude == 0 || magnitude >= 0x1p-25f) << k;
+    }
+  }
 
   const auto cosines = CosTable;
   const auto sines = NegSinTable;
