@@ -141,7 +141,7 @@ template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &squa
   const L tail =
       MultiplyAdd(MultiplyAdd(kLogSeries[6], r2, high2), r4, MultiplyAdd(mid2, r2, low2)) *
       (square.hi * r);
-  const Pair<L> head = TwoSum(r, square.hi * -0.5);
+  const Pair<L> head = FastTwoSum(r, square.hi * -0.5); // r²/2 is below 2^-9 |r|
   const Pair<L> first = OctavesAndOffset(reduced);
   const Pair<L> second = TwoSum(first.hi, head.hi);
   const L low = (first.lo + second.lo) + (MultiplyAdd(square.lo, -0.5, head.lo) + tail);
