@@ -241,7 +241,10 @@ VIREO_KERNEL void FirstStages(Complex<F> (&rows)[N], const F (&firstCos)[4],
     special = special | IsNotFinite(rows[j].re);
   }
   const int exactHalves = None(special) ? (kInvalidGivesLiteralNaN ? 2 : 1) : 0;
+  // Unrolled, so that the rows stay in registers.
+#pragma GCC unroll 4
   for (int half = 1; half < N; half *= 2) {
+#pragma GCC unroll 16
     for (int j = 0; j < N; ++j) {
       if ((j & half) == 0) {
         const int twiddle = half + (j & (half - 1));
@@ -264,8 +267,7 @@ VIREO_KERNEL void FirstStages(Complex<F> (&rows)[N], const F (&firstCos)[4],
 // where (4096 / N) revb(j) = BitReverse[j] and rev(12-b)(n) = BitReverse[n] >> b for n < 4096 / N.
 // So the block at N × (BitReverse[n] >> b) holds input[BitReverse[j] + n] for j < N, and for n =
 // first … first + N - 1 row j is the run of N samples from BitReverse[j] + first; transposed,
-// lane n - first is that block. The later stages go two at a time through registers, the last
-// one writes the interleaved output.
+// lane n - first is that block. On one lane the first two stages run on groups of four.
 template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, SpectrumFrame &output) {
   using F = typename L::Floats;
   constexpr int kBlock = exact::kWidth<F>;
@@ -304,7 +306,7 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
   }
   constexpr int kLastHalf = kFrameLength / 2;
   int half = kBlock;
-  if constexpr (kBlock == 1) { // the first two stages on one lane, as the blocks do them
+  if constexpr (kBlock == 1) {
     for (int k = 0; k < kFrameLength; k += 4) {
       Complex<F> x[4];
       for (int j = 0; j < 4; ++j) {
@@ -317,23 +319,9 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
     }
     half = 4;
   }
-  for (; 4 * half <= kLastHalf; half *= 4) {
-    for (int base = 0; base < kFrameLength; base += 4 * half) {
-      for (int k = base; k < base + half; k += kBlock) {
-        auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + half);
-        auto x2 = LoadLanes<F>(re, im, k + 2 * half), x3 = LoadLanes<F>(re, im, k + 3 * half);
-        Butterflies<L, LoadTwiddles<L>>(x0, x1, half + k - base);
-        Butterflies<L, LoadTwiddles<L>>(x2, x3, half + k - base);
-        Butterflies<L, LoadTwiddles<L>>(x0, x2, 2 * half + k - base);
-        Butterflies<L, LoadTwiddles<L>>(x1, x3, 3 * half + k - base);
-        StoreLanes(re, im, k, x0);
-        StoreLanes(re, im, k + half, x1);
-        StoreLanes(re, im, k + 2 * half, x2);
-        StoreLanes(re, im, k + 3 * half, x3);
-      }
-    }
-  }
-  for (; half < kLastHalf; half *= 2) { // a stage left over from the pairs
+  // The later stages go two at a time through registers; where their count is odd, the first
+  // goes alone.
+  if (std::countr_zero(static_cast<unsigned>(kFrameLength / half)) % 2 == 1) {
     for (int base = 0; base < kFrameLength; base += 2 * half) {
       for (int k = base; k < base + half; k += kBlock) {
         auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + half);
@@ -342,13 +330,34 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
         StoreLanes(re, im, k + half, x1);
       }
     }
+    half *= 2;
   }
-  for (int k = 0; k < kLastHalf; k += kBlock) {
-    auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + kLastHalf);
-    Butterflies<L, LoadTwiddles<L>>(x0, x1, kLastHalf + k);
-    exact::StoreInterleaved(&output[2 * k], x0.re, x0.im);
-    exact::StoreInterleaved(&output[2 * (k + kLastHalf)], x1.re, x1.im);
+  // The last pair writes the interleaved output.
+  const auto pair = [&](auto last) VIREO_KERNEL_LAMBDA {
+    for (int base = 0; base < kFrameLength; base += 4 * half) {
+      for (int k = base; k < base + half; k += kBlock) {
+        auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + half);
+        auto x2 = LoadLanes<F>(re, im, k + 2 * half), x3 = LoadLanes<F>(re, im, k + 3 * half);
+        Butterflies<L, LoadTwiddles<L>>(x0, x1, half + k - base);
+        Butterflies<L, LoadTwiddles<L>>(x2, x3, half + k - base);
+        Butterflies<L, LoadTwiddles<L>>(x0, x2, 2 * half + k - base);
+        Butterflies<L, LoadTwiddles<L>>(x1, x3, 3 * half + k - base);
+        int j = 0;
+        for (const Complex<F> &x : {x0, x1, x2, x3}) {
+          if constexpr (last) {
+            exact::StoreInterleaved(&output[2 * (k + j * half)], x.re, x.im);
+          } else {
+            StoreLanes(re, im, k + j * half, x);
+          }
+          ++j;
+        }
+      }
+    }
+  };
+  for (; 2 * half < kLastHalf; half *= 4) {
+    pair(std::false_type());
   }
+  pair(std::true_type());
 }
 
 void BuildTables() {

@@ -31,8 +31,8 @@ struct Avx2Lanes {
   using Doubles = Quad;
 };
 struct Avx512Lanes {
-  using Floats = Float8;
-  using Wide = Double8;
+  using Floats = Float16;
+  using Wide = Twin<Double8>;
   using Doubles = Double8;
 };
 

@@ -112,6 +112,9 @@ VIREO_AVX2 inline auto NotGreater(const Float8 &a, const Float8 &b) {
 VIREO_AVX512 inline auto NotGreater(const Double8 &a, const Double8 &b) {
   return AsMask<Double8>(_mm512_movm_epi64(_mm512_cmp_pd_mask(a.v, b.v, _CMP_NGT_UQ)));
 }
+VIREO_AVX512 inline auto NotGreater(const Float16 &a, const Float16 &b) {
+  return AsMask<Float16>(_mm512_movm_epi32(_mm512_cmp_ps_mask(a.v, b.v, _CMP_NGT_UQ)));
+}
 
 // Clears the upper halves of the vector registers (see CleanUpperHalves).
 __attribute__((target("avx"))) inline void ZeroUpperHalves() {

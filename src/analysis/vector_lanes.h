@@ -1,9 +1,10 @@
 #pragma once
 
 // The vector lane types and the operations of exact_double.h on them. Lane<V> holds one vector
-// of the language extension: 2, 4 or 8 doubles (Double2, Quad, Double8), 4 or 8 floats (Float4,
-// Float8), or their bits; Twin<T> holds twice the lanes of T as two halves. Comparisons give
-// masks with all bits of a lane set where true; a plain value is copied into every lane.
+// of the language extension: 2, 4 or 8 doubles (Double2, Quad, Double8), 4, 8 or 16 floats
+// (Float4, Float8, Float16), or their bits; Twin<T> holds twice the lanes of T as two halves.
+// Comparisons give masks with all bits of a lane set where true; a plain value is copied into every
+// lane.
 //
 // The operations here are written with the extension alone and carry no instruction set: they
 // are inlined into an entry point of a path (lane_paths.h), which compiles them for its own
@@ -11,6 +12,7 @@
 
 #include "analysis/exact_double.h"
 
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -83,13 +85,14 @@ using Quad = Lane<Vector<double, 4>>;
 using Double8 = Lane<Vector<double, 8>>;
 using Float4 = Lane<Vector<float, 4>>;
 using Float8 = Lane<Vector<float, 8>>;
+using Float16 = Lane<Vector<float, 16>>;
 template <int N> using FloatMask = Lane<Vector<std::int32_t, N>>;
 template <int N> using DoubleMask = Lane<Vector<std::int64_t, N>>;
 
 template <typename L> inline constexpr bool kIsLane = false;
 template <typename V> inline constexpr bool kIsLane<Lane<V>> = true;
 
-// Eight lanes as two halves of four; a plain value is copied into both halves.
+// Twice the lanes of T as two halves; a plain value is copied into both halves.
 template <typename T> struct Twin {
   static constexpr int kCount = 2 * T::kCount;
   Twin() = default;
@@ -354,48 +357,41 @@ inline void GatherPairs(const double *from, std::uint64_t index, double &first, 
   second = from[2 * index + 1];
 }
 
-// Pairs (re[i], im[i]) stored one after the other from `to` on. The picks stay within 128-bit
-// blocks until the last step, which moves whole blocks.
-VIREO_KERNEL void StoreInterleaved(float *to, const Float4 &re, const Float4 &im) {
-  Store(to, Float4(__builtin_shufflevector(re.v, im.v, 0, 4, 1, 5)));
-  Store(to + 4, Float4(__builtin_shufflevector(re.v, im.v, 2, 6, 3, 7)));
+// Pairs (re[i], im[i]) stored one after the other from `to` on: the first half of the pairs, then
+// the second.
+template <typename V, std::size_t... I>
+VIREO_KERNEL void StoreInterleaved(float *to, const Lane<V> &re, const Lane<V> &im,
+                                   std::index_sequence<I...>) {
+  constexpr std::size_t n = sizeof...(I);
+  Store(to, Lane<V>(__builtin_shufflevector(re.v, im.v, (I / 2 + I % 2 * n)...)));
+  Store(to + n, Lane<V>(__builtin_shufflevector(re.v, im.v, (n / 2 + I / 2 + I % 2 * n)...)));
 }
-VIREO_KERNEL void StoreInterleaved(float *to, const Float8 &re, const Float8 &im) {
-  const auto low = __builtin_shufflevector(re.v, im.v, 0, 8, 1, 9, 4, 12, 5, 13);
-  const auto high = __builtin_shufflevector(re.v, im.v, 2, 10, 3, 11, 6, 14, 7, 15);
-  Store(to, Float8(__builtin_shufflevector(low, high, 0, 1, 2, 3, 8, 9, 10, 11)));
-  Store(to + 8, Float8(__builtin_shufflevector(low, high, 4, 5, 6, 7, 12, 13, 14, 15)));
+template <typename V>
+VIREO_KERNEL void StoreInterleaved(float *to, const Lane<V> &re, const Lane<V> &im) {
+  StoreInterleaved(to, re, im, std::make_index_sequence<Lane<V>::kCount>());
 }
 
-// Transposes the square of floats held in rows[0 … n - 1] (n lanes each).
-VIREO_KERNEL void Transpose(Float4 (&rows)[4]) {
-  const auto t0 = __builtin_shufflevector(rows[0].v, rows[1].v, 0, 4, 1, 5);
-  const auto t1 = __builtin_shufflevector(rows[0].v, rows[1].v, 2, 6, 3, 7);
-  const auto t2 = __builtin_shufflevector(rows[2].v, rows[3].v, 0, 4, 1, 5);
-  const auto t3 = __builtin_shufflevector(rows[2].v, rows[3].v, 2, 6, 3, 7);
-  rows[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-  rows[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-  rows[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-  rows[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+// Transposes the square of floats held in rows[0 … n - 1] (n lanes each). Element (r, c) of the
+// square goes to (c, r), which exchanges the bits of r and c: the step for bit b exchanges it in
+// each pair of rows r, r + b, swapping the elements whose column has bit b set in row r with
+// those whose column lacks it in row r + b.
+template <std::size_t B, typename V, std::size_t... I>
+VIREO_KERNEL void TransposeStep(Lane<V> *rows, std::index_sequence<I...>) {
+  constexpr std::size_t n = sizeof...(I);
+  for (std::size_t r = 0; r < n; ++r) {
+    if ((r & B) == 0) {
+      const V low = rows[r].v, high = rows[r + B].v;
+      rows[r] = __builtin_shufflevector(low, high, ((I & B) ? n + I - B : I)...);
+      rows[r + B] = __builtin_shufflevector(low, high, ((I & B) ? n + I : I + B)...);
+    }
+  }
 }
-// The same steps within each 128-bit block of two rows, then the blocks exchanged.
-VIREO_KERNEL void Transpose(Float8 (&rows)[8]) {
-  using V = decltype(Float8::v);
-  V t[8], u[8];
-  for (int j = 0; j < 8; j += 2) {
-    t[j] = __builtin_shufflevector(rows[j].v, rows[j + 1].v, 0, 8, 1, 9, 4, 12, 5, 13);
-    t[j + 1] = __builtin_shufflevector(rows[j].v, rows[j + 1].v, 2, 10, 3, 11, 6, 14, 7, 15);
-  }
-  for (int j = 0; j < 8; j += 4) {
-    u[j] = __builtin_shufflevector(t[j], t[j + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-    u[j + 1] = __builtin_shufflevector(t[j], t[j + 2], 2, 3, 10, 11, 6, 7, 14, 15);
-    u[j + 2] = __builtin_shufflevector(t[j + 1], t[j + 3], 0, 1, 8, 9, 4, 5, 12, 13);
-    u[j + 3] = __builtin_shufflevector(t[j + 1], t[j + 3], 2, 3, 10, 11, 6, 7, 14, 15);
-  }
-  for (int j = 0; j < 4; ++j) {
-    rows[j] = __builtin_shufflevector(u[j], u[j + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-    rows[j + 4] = __builtin_shufflevector(u[j], u[j + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-  }
+template <typename V, std::size_t... B>
+VIREO_KERNEL void Transpose(Lane<V> *rows, std::index_sequence<B...>) {
+  (TransposeStep<std::size_t{1} << B>(rows, std::make_index_sequence<Lane<V>::kCount>()), ...);
+}
+template <typename V> VIREO_KERNEL void Transpose(Lane<V> (&rows)[Lane<V>::kCount]) {
+  Transpose(rows, std::make_index_sequence<std::countr_zero(unsigned{Lane<V>::kCount})>());
 }
 
 } // namespace analysis::exact
