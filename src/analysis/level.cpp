@@ -174,12 +174,16 @@ double FloatBinLevel(float re, float im, bool decibel) {
   return LiteralLevel(LiteralPower(re, im), decibel);
 }
 
-// Levels of the bins first … first + count - 1, as many at a time as the lanes of L hold, the
+// Levels of the bins first … first + count - 1, as many at a time as the lanes of D hold, the
 // doubtful ones through FloatBinLevel, as far as whole groups go: returns how many it gave.
 template <typename L>
 VIREO_KERNEL int LaneBinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel,
                                double *levels) {
-  using D = typename L::Doubles;
+  // Two registers of doubles at a time on the vector paths, whose two chains through the long
+  // kernel keep more of the processor busy; one double on the portable path (there two would
+  // not fit the SSE registers).
+  using D = std::conditional_t<exact::kIsLane<typename L::Doubles>,
+                               exact::Twin<typename L::Doubles>, typename L::Doubles>;
   constexpr int kLanes = exact::kWidth<D>;
   int i = 0;
   for (; i + kLanes <= count; i += kLanes) {

@@ -111,7 +111,7 @@ template <typename T> struct Twin {
   friend VIREO_KERNEL Twin Fma(const Twin &a, const Twin &b, const Twin &c) {
     return {Fma(a.lo, b.lo, c.lo), Fma(a.hi, b.hi, c.hi)};
   }
-  friend VIREO_KERNEL bool None(const Twin &a) { return None(a.lo | a.hi); }
+  friend VIREO_KERNEL Twin Sqrt(const Twin &a) { return {Sqrt(a.lo), Sqrt(a.hi)}; }
 #define VIREO_TWIN_OPERATOR(op)                                                                    \
   friend VIREO_KERNEL auto operator op(const Twin &a, const Twin &b) {                             \
     return exact::Twin(a.lo op b.lo, a.hi op b.hi);                                                \
@@ -119,6 +119,7 @@ template <typename T> struct Twin {
   VIREO_TWIN_OPERATOR(+)
   VIREO_TWIN_OPERATOR(-)
   VIREO_TWIN_OPERATOR(*)
+  VIREO_TWIN_OPERATOR(/)
   VIREO_TWIN_OPERATOR(&)
   VIREO_TWIN_OPERATOR(|)
   VIREO_TWIN_OPERATOR(==)
@@ -213,11 +214,26 @@ template <typename T, typename E> VIREO_KERNEL void Load(const E *from, Twin<T> 
   Load(from, to.lo);
   Load(from + T::kCount, to.hi);
 }
-template <typename T> VIREO_KERNEL void Store(float *to, const Twin<T> &x) {
+template <typename E, typename T> VIREO_KERNEL void Store(E *to, const Twin<T> &x) {
   Store(to, x.lo);
   Store(to + T::kCount, x.hi);
 }
-
+// The other operations of one Lane on two halves: the low one holds the first lanes.
+template <typename T> VIREO_KERNEL bool None(const Twin<T> &a) {
+  return None(a.lo | a.hi);
+}
+template <typename T> VIREO_KERNEL auto At(const Twin<T> &a, int i) {
+  return i < T::kCount ? At(a.lo, i) : At(a.hi, i - T::kCount);
+}
+template <typename T> VIREO_KERNEL void LoadPairs(const float *from, Twin<T> &re, Twin<T> &im) {
+  LoadPairs(from, re.lo, im.lo);
+  LoadPairs(from + 2 * T::kCount, re.hi, im.hi);
+}
+template <typename L, typename Row, typename T>
+VIREO_KERNEL L Gather(const Row *table, const Twin<T> &index, double Row::*field) {
+  return {Gather<decltype(L::lo)>(table, index.lo, field),
+          Gather<decltype(L::hi)>(table, index.hi, field)};
+}
 // The low and the high half of the lanes, and two halves joined.
 template <std::size_t Offset, typename V, std::size_t... I>
 VIREO_KERNEL auto Part(const Lane<V> &a, std::index_sequence<I...>) {

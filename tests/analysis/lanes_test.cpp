@@ -182,6 +182,18 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
       record("WidenMask", WidenMask<W>(NotGreater(f, g)));
       record("ToFloat", ToFloat(wide * other));
       record("wide Fma", Fma(wide, other, wide));
+      record("wide / and Sqrt", Sqrt(Abs(wide)) / other);
+      record("wide Gather", Gather<W>(rows.data(), Bits(wide) & 0xffu, &Row::value));
+      if (i < kCount / 2) {
+        W re, im;
+        LoadPairs(&fa[2 * i], re, im);
+        record("wide LoadPairs", re - im);
+      }
+      double doubles[16];
+      Store(doubles, wide);
+      for (int lane = 0; lane < kWidth<W>; ++lane) {
+        record("wide Store and At", doubles[lane] - At(wide, lane));
+      }
       record("wide IsFloatMidpoint", IsFloatMidpoint(Bits(wide * other)));
       record("wide InexactSum", InexactSum(wide * other, wide));
       record("LowWords", LowWords(wide * other) & 0xffffffffu);
