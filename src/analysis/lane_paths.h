@@ -42,7 +42,9 @@ template <typename Kernel> auto RunPortable(Kernel &kernel) {
   return kernel(PortableLanes{});
 }
 #if defined(__x86_64__)
+// The 128-bit path calls legacy-SSE code too (the scalar fall-backs): it starts clean as well.
 template <typename Kernel> VIREO_128 auto Run128(Kernel &kernel) {
+  CleanUpperHalves();
   return kernel(Lanes128{});
 }
 template <typename Kernel> VIREO_AVX2 auto RunAvx2(Kernel &kernel) {
