@@ -54,6 +54,9 @@ VIREO_AVX512 inline DoubleMask<8> ConvertTo(const FloatMask<8> &a, DoubleMask<8>
 VIREO_AVX2 inline Float8 Join(const Float4 &low, const Float4 &high) {
   return _mm256_insertf128_ps(_mm256_castps128_ps256(low.v), high.v, 1);
 }
+VIREO_AVX512 inline Float16 Join(const Float8 &low, const Float8 &high) {
+  return _mm512_insertf32x8(_mm512_castps256_ps512(low.v), high.v, 1);
+}
 
 // a × b + c rounded once.
 VIREO_128 inline Double2 Fma(const Double2 &a, const Double2 &b, const Double2 &c) {
