@@ -85,10 +85,9 @@ template <typename Narrow> VIREO_KERNEL auto UndecidedRange(const Narrow &t) {
 // range, and FirmTwiddle then decides it. The test runs on all lanes at once, on packed low
 // words and rounded floats.
 template <typename Wide, typename Narrow>
-VIREO_KERNEL bool QuickTwiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
+VIREO_KERNEL bool QuickTwiddle(const Wide &xr, const Wide &xi, const Wide &c, const Wide &s,
                                Narrow &tr, Narrow &ti) {
   using namespace exact;
-  const Wide xr = Widen<Wide>(br), xi = Widen<Wide>(bi);
   const Wide wideR = ExactProductPlus(c, xr, -(s * xi)), wideI = ExactProductPlus(c, xi, s * xr);
   tr = ToFloat(wideR);
   ti = ToFloat(wideI);
@@ -103,13 +102,13 @@ template <typename Wide, typename Narrow>
 VIREO_KERNEL bool FirmTwiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
                               Narrow &tr, Narrow &ti) {
   using namespace exact;
-  if (QuickTwiddle(br, bi, c, s, tr, ti)) {
+  const Wide xr = Widen<Wide>(br), xi = Widen<Wide>(bi);
+  if (QuickTwiddle(xr, xi, c, s, tr, ti)) {
     return true;
   }
   if (!SumsAsLiteral(tr, ti)) {
     return false;
   }
-  const Wide xr = Widen<Wide>(br), xi = Widen<Wide>(bi);
   const Wide p = c * xr, q = s * xi, u = c * xi, v = s * xr;
   return None(
       ((IsFloatMidpoint(Bits(p - q)) | WidenMask<Wide>(OutOfFloatRange(tr))) & InexactSum(p, -q)) |
@@ -182,27 +181,33 @@ template <typename L> VIREO_KERNEL Twiddles<L> BroadcastTwiddle(int index) {
   return {StageCos[index], StageNegSin[index]};
 }
 
+// The butterflies of a group after the quick test was in doubt, with the twiddles Load(index):
+// the full test, and the lanes one by one where even that is in doubt. The twiddles are loaded
+// again (Opaque), as B is by the callers, so that the common path keeps none of its wide values
+// alive for this one.
+template <typename L, auto Load, typename F>
+VIREO_KERNEL void FirmButterflies(Complex<F> &a, Complex<F> &b, int index) {
+  const Twiddles<L> w = Load(exact::Opaque(index));
+  F tr, ti;
+  if (!FirmTwiddle(b.re, b.im, w.c, w.s, tr, ti)) {
+    ScalarLanes(a, b, w);
+    return;
+  }
+  AddTwiddled(a.re, a.im, b.re, b.im, tr, ti);
+}
+
 // The butterflies of a group at once on a and b, with the twiddles Load(index): the computation
-// of ScalarButterfly in double lanes. Where the quick test is in doubt, the twiddles are loaded
-// again and B taken afresh (Opaque), so that the common path keeps none of its wide values alive
-// for the rare one.
+// of ScalarButterfly in double lanes.
 template <typename L, auto Load, typename F>
 VIREO_KERNEL void Butterflies(Complex<F> &a, Complex<F> &b, int index) {
-  using exact::Opaque;
+  using exact::Opaque, exact::Widen;
+  const Twiddles<L> w = Load(index);
   F tr, ti;
-  Twiddles<L> w = Load(index);
-  if constexpr (std::is_floating_point_v<F>) {
-    if (!FirmTwiddle(b.re, b.im, w.c, w.s, tr, ti)) [[unlikely]] {
-      LiteralButterfly(a.re, a.im, b.re, b.im, w.c, w.s);
-      return;
-    }
-  } else if (!QuickTwiddle(b.re, b.im, w.c, w.s, tr, ti)) [[unlikely]] {
-    w = Load(Opaque(index));
+  using W = typename L::Wide;
+  if (!QuickTwiddle(Widen<W>(b.re), Widen<W>(b.im), w.c, w.s, tr, ti)) [[unlikely]] {
     b = {Opaque(b.re), Opaque(b.im)};
-    if (!FirmTwiddle(b.re, b.im, w.c, w.s, tr, ti)) {
-      ScalarLanes(a, b, w);
-      return;
-    }
+    FirmButterflies<L, Load>(a, b, index);
+    return;
   }
   AddTwiddled(a.re, a.im, b.re, b.im, tr, ti);
 }
@@ -225,6 +230,25 @@ template <typename F>
 VIREO_KERNEL void StoreLanes(float *re, float *im, int at, const Complex<F> &x) {
   exact::Store(&re[at], x.re);
   exact::Store(&im[at], x.im);
+}
+
+// The butterflies of a group on a and the lanes at `at` of re and im, into a and b, with the
+// stage's twiddles at `index`. B is widened straight from memory, which spares the processor a
+// shuffle per register of doubles, and loaded as floats only where the quick test is in doubt.
+template <typename L, typename F>
+VIREO_KERNEL void Butterflies(Complex<F> &a, Complex<F> &b, const float *re, const float *im,
+                              int at, int index) {
+  const Twiddles<L> w = LoadTwiddles<L>(index);
+  typename L::Wide xr, xi;
+  exact::Load(&re[at], xr);
+  exact::Load(&im[at], xi);
+  F tr, ti;
+  if (!QuickTwiddle(xr, xi, w.c, w.s, tr, ti)) [[unlikely]] {
+    b = LoadLanes<F>(re, im, exact::Opaque(at));
+    FirmButterflies<L, LoadTwiddles<L>>(a, b, index);
+    return;
+  }
+  AddTwiddled(a.re, a.im, b.re, b.im, tr, ti);
 }
 
 // The first stages, of half spans 1 … N / 2, on the N elements rows[0 … N - 1] of real samples.
@@ -319,45 +343,22 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
     }
     half = 4;
   }
-  // The later stages go two at a time through registers; where their count is odd, the first
-  // goes alone.
-  if (std::countr_zero(static_cast<unsigned>(kFrameLength / half)) % 2 == 1) {
+  // The later stages one at a time, the last writing the interleaved output.
+  for (; half <= kLastHalf; half *= 2) {
     for (int base = 0; base < kFrameLength; base += 2 * half) {
       for (int k = base; k < base + half; k += kBlock) {
-        auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + half);
-        Butterflies<L, LoadTwiddles<L>>(x0, x1, half + k - base);
-        StoreLanes(re, im, k, x0);
-        StoreLanes(re, im, k + half, x1);
-      }
-    }
-    half *= 2;
-  }
-  // The last pair writes the interleaved output.
-  const auto pair = [&](auto last) VIREO_KERNEL_LAMBDA {
-    for (int base = 0; base < kFrameLength; base += 4 * half) {
-      for (int k = base; k < base + half; k += kBlock) {
-        auto x0 = LoadLanes<F>(re, im, k), x1 = LoadLanes<F>(re, im, k + half);
-        auto x2 = LoadLanes<F>(re, im, k + 2 * half), x3 = LoadLanes<F>(re, im, k + 3 * half);
-        Butterflies<L, LoadTwiddles<L>>(x0, x1, half + k - base);
-        Butterflies<L, LoadTwiddles<L>>(x2, x3, half + k - base);
-        Butterflies<L, LoadTwiddles<L>>(x0, x2, 2 * half + k - base);
-        Butterflies<L, LoadTwiddles<L>>(x1, x3, 3 * half + k - base);
-        int j = 0;
-        for (const Complex<F> &x : {x0, x1, x2, x3}) {
-          if constexpr (last) {
-            exact::StoreInterleaved(&output[2 * (k + j * half)], x.re, x.im);
-          } else {
-            StoreLanes(re, im, k + j * half, x);
-          }
-          ++j;
+        Complex<F> a = LoadLanes<F>(re, im, k), b;
+        Butterflies<L>(a, b, re, im, k + half, half + k - base);
+        if (half == kLastHalf) {
+          exact::StoreInterleaved(&output[2 * k], a.re, a.im);
+          exact::StoreInterleaved(&output[2 * (k + half)], b.re, b.im);
+        } else {
+          StoreLanes(re, im, k, a);
+          StoreLanes(re, im, k + half, b);
         }
       }
     }
-  };
-  for (; 2 * half < kLastHalf; half *= 4) {
-    pair(std::false_type());
   }
-  pair(std::true_type());
 }
 
 void BuildTables() {
