@@ -89,9 +89,8 @@ public:
       return ToExtended(result);
     }
     const exact::DoubleDouble logarithm = NaturalLogPair(x);
-    const double hi = perNatural_.hi * logarithm.hi;
-    const double lo = std::fma(perNatural_.hi, logarithm.hi, -hi) +
-                      (perNatural_.hi * logarithm.lo + perNatural_.lo * logarithm.hi);
+    const auto [hi, error] = exact::TwoProduct(perNatural_.hi, logarithm.hi);
+    const double lo = error + (perNatural_.hi * logarithm.lo + perNatural_.lo * logarithm.hi);
     const Extended rounded = Extended(hi) + lo;
     const bool powerOfTwo = rounded.Significand() == std::uint64_t{1} << 63;
     const double distance = ((Extended(hi) - rounded) + lo).ToDouble();
@@ -121,12 +120,14 @@ exact::DoubleDouble NaturalLogPair(double x) {
 
   // log1p(r) = r - r²/2 + r³/3 - r⁴/4 + r^5 (1/5 - r/6 + … + r^8/13) + O(r^14): the first four
   // terms as pairs of doubles, the rest in plain double (2^-50 of r^5/5, below 2^-84 of r).
-  const double square = r * r, squareError = std::fma(r, r, -square);
-  const double cube = square * r, cubeError = std::fma(square, r, -cube) + squareError * r;
-  const double third = cube / 3, thirdError = (std::fma(-third, 3, cube) + cubeError) / 3;
-  const double fourth = square * square * 0.25;
-  const double fourthError =
-      (std::fma(square, square, -4 * fourth) + 2 * square * squareError) * 0.25;
+  const auto [square, squareError] = exact::TwoProduct(r, r);
+  const auto [cube, cubeProductError] = exact::TwoProduct(square, r);
+  const double cubeError = cubeProductError + squareError * r;
+  const double third = cube / 3;
+  const double thirdError = (exact::CancellingFma<true>(-third, 3.0, cube) + cubeError) / 3;
+  const auto [quartic, quarticError] = exact::TwoProduct(square, square);
+  const double fourth = quartic * 0.25;
+  const double fourthError = (quarticError + 2 * square * squareError) * 0.25;
   double tail = 1.0 / 13;
   for (int n = 12; n >= 5; --n) {
     tail = tail * -r + 1.0 / n;
