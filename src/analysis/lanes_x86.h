@@ -50,6 +50,15 @@ VIREO_AVX512 inline DoubleMask<8> ConvertTo(const FloatMask<8> &a, DoubleMask<8>
   return decltype(DoubleMask<8>::v)(_mm512_maskz_cvtepi32_epi64(0xff, __m256i(a.v)));
 }
 
+// Two floats widened to doubles straight from memory, and two pairs of doubles rounded into one
+// register of floats: the generic forms pass through a 64-bit register and copy it.
+VIREO_128 inline void Load(const float *from, Double2 &to) {
+  to = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double *>(from))));
+}
+VIREO_128 inline Float4 ToFloat(const Twin<Double2> &a) {
+  return _mm_movelh_ps(_mm_cvtpd_ps(a.lo.v), _mm_cvtpd_ps(a.hi.v));
+}
+
 // Two halves joined in one register: the generic Join copies the low half first.
 VIREO_AVX2 inline Float8 Join(const Float4 &low, const Float4 &high) {
   return _mm256_insertf128_ps(_mm256_castps128_ps256(low.v), high.v, 1);
