@@ -325,6 +325,25 @@ template <typename V> VIREO_KERNEL void LoadPairs(const float *from, Lane<V> &re
   LoadPairs(from, re, im, std::make_index_sequence<Lane<V>::kCount>());
 }
 
+// Pairs of doubles one after the other from `from` on, the first and the second of each pair in
+// the lanes of `first` and `second`.
+template <typename V, std::size_t... I>
+VIREO_KERNEL void LoadPairs(const double *from, Lane<V> &first, Lane<V> &second,
+                            std::index_sequence<I...>) {
+  Lane<Vector<double, 2 * sizeof...(I)>> pairs;
+  Load(from, pairs);
+  first = __builtin_shufflevector(pairs.v, pairs.v, 2 * I...);
+  second = __builtin_shufflevector(pairs.v, pairs.v, 2 * I + 1 ...);
+}
+template <typename V>
+VIREO_KERNEL void LoadPairs(const double *from, Lane<V> &first, Lane<V> &second) {
+  LoadPairs(from, first, second, std::make_index_sequence<Lane<V>::kCount>());
+}
+inline void LoadPairs(const double *from, double &first, double &second) {
+  first = from[0];
+  second = from[1];
+}
+
 // Lane i of the result is member `field` of the table's row at lane i of the index, loaded one by
 // one (gather instructions are slow on some CPUs).
 template <typename L, typename Row, typename V>

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <type_traits>
 
 namespace display {
 
@@ -32,6 +33,25 @@ void DrawPlotFrame(Canvas &canvas, const Palette &palette) {
 
 namespace {
 
+using namespace analysis::exact;
+
+// Runs step(lanes, first) for first = 0, W, 2W, … while W items remain, lanes being the
+// std::type_identity of the arithmetic path's Doubles (W lanes), then for each item left with
+// one double.
+template <typename Step> void InLanes(int count, Step step) {
+  const int done = OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
+    using L = typename decltype(lanes)::Doubles;
+    int first = 0;
+    for (; first + kWidth<L> <= count; first += kWidth<L>) {
+      step(std::type_identity<L>(), first);
+    }
+    return first;
+  });
+  for (int first = done; first < count; ++first) {
+    step(std::type_identity<double>(), first);
+  }
+}
+
 // truncate(128 - 1.4 × level), the product and the difference each rounded to 64 bits, 1.4 being
 // the double nearest it, in the lanes where double precision decides it (the height held within
 // ±10^6, as a double), with the lanes where it does not. In double: 1.4 × level = ph + pl exactly
@@ -42,7 +62,6 @@ namespace {
 // sign of d once |d| clears (|ph| + |s|) × 2^-62, and n when n is 0 (then |y| < 1). Otherwise,
 // and for levels beyond every bar, infinite or NaN, the lane is in doubt.
 template <typename L> VIREO_KERNEL auto FastHeight(const L &level, L &height) {
-  using namespace analysis::exact;
   const auto [ph, pl] = TwoProduct(L(kBarScale), level);
   const auto [s, e] = TwoSum(L(128.0), -ph);
   const L n = (s + kRoundingShift) - kRoundingShift; // exact below 2^51
@@ -69,30 +88,22 @@ int LiteralHeight(double level) {
 } // namespace
 
 int ColumnHeight(double level) {
-  double height;
-  return analysis::exact::None(FastHeight(level, height)) ? static_cast<int>(height)
-                                                          : LiteralHeight(level);
+  int height;
+  HeightsOfLevels(&level, 1, &height);
+  return height;
 }
 
 void HeightsOfLevels(const double *levels, int count, int *heights) {
-  using namespace analysis::exact;
-  int c = OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
-    using L = typename decltype(lanes)::Doubles;
-    int first = 0;
-    for (; first + kWidth<L> <= count; first += kWidth<L>) {
-      L level, height;
-      Load(levels + first, level);
-      const auto doubt = FastHeight(level, height);
-      for (int lane = 0; lane < kWidth<L>; ++lane) {
-        heights[first + lane] = At(doubt, lane) ? LiteralHeight(levels[first + lane])
-                                                : static_cast<int>(At(height, lane));
-      }
+  InLanes(count, [&](auto lanes, int first) VIREO_KERNEL_LAMBDA {
+    using L = typename decltype(lanes)::type;
+    L level, height;
+    Load(levels + first, level);
+    const auto doubt = FastHeight(level, height);
+    for (int lane = 0; lane < kWidth<L>; ++lane) {
+      heights[first + lane] = At(doubt, lane) ? LiteralHeight(levels[first + lane])
+                                              : static_cast<int>(At(height, lane));
     }
-    return first;
   });
-  for (; c < count; ++c) {
-    heights[c] = ColumnHeight(levels[c]);
-  }
 }
 
 int BarEntry(int h) {
@@ -107,19 +118,29 @@ void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h) {
   canvas.VerticalLine(x, h >= kFullBar ? kPlotTop : kPlotBottom - h, kPlotBottom);
 }
 
+namespace {
+
+// levels[j] = StrongerOf(levels[2j], levels[2j + 1]) for j = 0 … count - 1, on the lanes of the
+// arithmetic path: each lane reads its pair before any lane writes.
+void FoldPairs(double *levels, int count) {
+  InLanes(count, [&](auto lanes, int first) VIREO_KERNEL_LAMBDA {
+    using L = typename decltype(lanes)::type;
+    L a, b;
+    LoadPairs(levels + 2 * first, a, b);
+    Store(levels + first, Select(a < b, a, b));
+  });
+}
+
+} // namespace
+
 void ColumnLevels(const analysis::SpectrumFrame &spectrum, int first, int columns,
                   int binsPerColumn, bool decibel, double *levels) {
   analysis::BinLevels(spectrum, first, columns * binsPerColumn, decibel, levels);
-  // Column c's result goes to entry c, which no later column reads.
-  for (int c = 0; c < columns; ++c) {
-    double *const column = &levels[binsPerColumn * c];
-    // Balanced tree of pairs: (0,1) (2,3) ... first, then the pairs of those results.
-    for (int width = binsPerColumn; width > 1; width /= 2) {
-      for (int i = 0; i < width / 2; ++i) {
-        column[i] = analysis::StrongerOf(column[2 * i], column[2 * i + 1]);
-      }
-    }
-    levels[c] = column[0];
+  // Balanced tree of pairs within each column: (0,1) (2,3) ... first, then the pairs of those
+  // results. The columns lie side by side and hold a power of two of bins, so each round folds
+  // the adjacent pairs of the whole run, and column c's result ends up in entry c.
+  for (int width = binsPerColumn; width > 1; width /= 2) {
+    FoldPairs(levels, columns * width / 2);
   }
 }
 

@@ -158,6 +158,9 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
         LoadPairs(&fa[2 * i], re, im);
         record("LoadPairs re", re);
         record("LoadPairs im", im);
+        LoadPairs(&a[2 * i], re, im);
+        record("LoadPairs of doubles, first", re);
+        record("LoadPairs of doubles, second", im);
       }
       float stored[16];
       Store(stored, x);
