@@ -39,19 +39,6 @@ void LiteralButterfly(float &ar, float &ai, float &br, float &bi, double c, doub
   bi = (yi - ti).ToFloat();
 }
 
-// c × x + y rounded once, for a product c × x of two floats held as doubles, which is exact in
-// double: one fused instruction on the vector lanes, a product and a sum on one double (where the
-// fused one may be a library call).
-template <typename Wide>
-VIREO_KERNEL Wide ExactProductPlus(const Wide &c, const Wide &x, const Wide &y) {
-  if constexpr (std::is_floating_point_v<Wide>) {
-    return c * x + y;
-  } else {
-    using exact::Fma;
-    return Fma(c, x, y);
-  }
-}
-
 // Whether the processor's float arithmetic gives A ± T as the literal route does. Infinite T: A ± T
 // may be ∞ - ∞, whose NaN the processor chooses (negative on x86-64, positive on arm64); where it
 // differs from the literal route's, such lanes are undecided.
@@ -88,7 +75,8 @@ template <typename Wide, typename Narrow>
 VIREO_KERNEL bool QuickTwiddle(const Wide &xr, const Wide &xi, const Wide &c, const Wide &s,
                                Narrow &tr, Narrow &ti) {
   using namespace exact;
-  const Wide wideR = ExactProductPlus(c, xr, -(s * xi)), wideI = ExactProductPlus(c, xi, s * xr);
+  // The products c × x are exact, so MultiplyAdd rounds once whether or not it fuses.
+  const Wide wideR = MultiplyAdd(c, xr, -(s * xi)), wideI = MultiplyAdd(c, xi, s * xr);
   tr = ToFloat(wideR);
   ti = ToFloat(wideI);
   return None((IsFloatMidpoint(LowWords(wideR)) | IsFloatMidpoint(LowWords(wideI))) |
