@@ -200,7 +200,13 @@ template <typename T, typename V> VIREO_KERNEL void Store(T *to, const Lane<V> &
 // exact_double.h).
 template <typename V> VIREO_KERNEL Lane<V> Opaque(Lane<V> a) {
 #if defined(__x86_64__)
-  asm("" : "+x"(a.v));
+  // clang names a register wider than 128 bits only in a function compiled for AVX, which this
+  // generic one is not; such lanes pass through memory instead (a few cycles, on rare branches).
+  if constexpr (sizeof(V) > 16) {
+    asm("" : "+m"(a.v));
+  } else {
+    asm("" : "+x"(a.v));
+  }
 #elif defined(__aarch64__)
   asm("" : "+w"(a.v));
 #endif
