@@ -297,9 +297,11 @@ template <typename Binary> Binary Extended::Narrowed() const {
     magnitude = Limits::infinity();
     break;
   case Kind::NaN:
-    // The payload's top bits below the quiet bit, as a hardware conversion keeps them.
-    magnitude = std::bit_cast<Binary>(std::bit_cast<Bits>(Limits::infinity()) |
-                                      static_cast<Bits>(significand_ >> (65 - Limits::digits)));
+    // Quieted, with the payload's top bits below the quiet bit, as a hardware conversion gives
+    // it: a signalling NaN whose payload lies below them stays a NaN.
+    magnitude =
+        std::bit_cast<Binary>(std::bit_cast<Bits>(Limits::infinity()) |
+                              static_cast<Bits>((significand_ | kTopBit) >> (65 - Limits::digits)));
     break;
   case Kind::Finite: {
     // digits bits, or fewer where the subnormals end; ldexp of the kept integer is exact, or

@@ -165,6 +165,12 @@ TEST(ExtendedTest, SpecialValuesFollowTheX86Rules) {
   EXPECT_EQ(bits(Extended(nan) * 2.0), 0x7ffc000000000123u);
   EXPECT_EQ(bits(Extended(1.0) - nan), 0x7ffc000000000123u);
   EXPECT_EQ(bits(Extended(other) + nan), 0xfff8000000000456u);
+  // Narrowed, a signalling NaN is quieted too, even one whose payload the float cannot hold.
+  EXPECT_EQ(bits(Extended(nan)), 0x7ffc000000000123u);
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(Extended(nan).ToFloat()), 0x7fe00000u);
+  EXPECT_EQ(
+      std::bit_cast<std::uint32_t>(Extended(std::bit_cast<double>(0xfff0000000005095u)).ToFloat()),
+      0xffc00000u);
   EXPECT_EQ(bits(Sqrt(-0.0)), 0x8000000000000000u);
   EXPECT_EQ(bits(Extended(-0.0) + -0.0), 0x8000000000000000u);
   EXPECT_EQ(bits(Extended(1.0) - 1.0), 0u);
