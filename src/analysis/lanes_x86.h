@@ -46,9 +46,6 @@ VIREO_AVX512 inline Double8 ConvertTo(const Float8 &a, Double8 *) {
 VIREO_AVX512 inline Float8 ConvertTo(const Double8 &a, Float8 *) {
   return _mm512_maskz_cvtpd_ps(0xff, a.v);
 }
-VIREO_AVX512 inline DoubleMask<8> ConvertTo(const FloatMask<8> &a, DoubleMask<8> *) {
-  return decltype(DoubleMask<8>::v)(_mm512_maskz_cvtepi32_epi64(0xff, __m256i(a.v)));
-}
 
 // Two floats widened to doubles straight from memory, and two pairs of doubles rounded into one
 // register of floats: the generic forms pass through a 64-bit register and copy it.
@@ -98,10 +95,6 @@ template <typename V>
 requires(sizeof(V) == 32) VIREO_AVX2 inline bool None(const Lane<V> &a) {
   return _mm256_testz_si256(__m256i(a.v), __m256i(a.v));
 }
-template <typename V>
-requires(sizeof(V) == 64) VIREO_AVX512 inline bool None(const Lane<V> &a) {
-  return _mm512_test_epi64_mask(__m512i(a.v), __m512i(a.v)) == 0;
-}
 
 // The comparison result of an intrinsic as the mask of the lane type L.
 template <typename L, typename X> VIREO_KERNEL typename L::Mask AsMask(const X &x) {
@@ -121,11 +114,42 @@ VIREO_AVX2 inline auto NotGreater(const Quad &a, const Quad &b) {
 VIREO_AVX2 inline auto NotGreater(const Float8 &a, const Float8 &b) {
   return AsMask<Float8>(__m256i(_mm256_cmp_ps(a.v, b.v, _CMP_NGT_UQ)));
 }
-VIREO_AVX512 inline auto NotGreater(const Double8 &a, const Double8 &b) {
-  return AsMask<Double8>(_mm512_movm_epi64(_mm512_cmp_pd_mask(a.v, b.v, _CMP_NGT_UQ)));
+VIREO_AVX512 inline BitMask<8> NotGreater(const Double8 &a, const Double8 &b) {
+  return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_NGT_UQ)};
 }
-VIREO_AVX512 inline auto NotGreater(const Float16 &a, const Float16 &b) {
-  return AsMask<Float16>(_mm512_movm_epi32(_mm512_cmp_ps_mask(a.v, b.v, _CMP_NGT_UQ)));
+VIREO_AVX512 inline BitMask<16> NotGreater(const Float16 &a, const Float16 &b) {
+  return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_NGT_UQ)};
+}
+
+// The comparisons of 512-bit lanes as the language extension defines them: != is true where
+// either is NaN, the others false; integers compare as signed or unsigned as their type.
+template <Comparison C, typename V>
+requires(sizeof(V) == 64) VIREO_AVX512 inline auto Compare(const Lane<V> &a, const Lane<V> &b) {
+  using E = typename Lane<V>::Element;
+  // The predicates of the Comparisons in their order, for floats and for integers.
+  constexpr int kFloats[] = {_CMP_EQ_OQ, _CMP_NEQ_UQ, _CMP_LT_OQ, _CMP_GT_OQ};
+  constexpr int kIntegers[] = {_MM_CMPINT_EQ, _MM_CMPINT_NE, _MM_CMPINT_LT, _MM_CMPINT_NLE};
+  constexpr int kFloat = kFloats[static_cast<int>(C)], kInteger = kIntegers[static_cast<int>(C)];
+  const __m512i x = __m512i(a.v), y = __m512i(b.v);
+  if constexpr (std::is_same_v<E, float>) {
+    return BitMask<16>{_mm512_cmp_ps_mask(a.v, b.v, kFloat)};
+  } else if constexpr (std::is_same_v<E, double>) {
+    return BitMask<8>{_mm512_cmp_pd_mask(a.v, b.v, kFloat)};
+  } else if constexpr (sizeof(E) == 4) {
+    return BitMask<16>{std::is_signed_v<E> ? _mm512_cmp_epi32_mask(x, y, kInteger)
+                                           : _mm512_cmp_epu32_mask(x, y, kInteger)};
+  } else {
+    return BitMask<8>{std::is_signed_v<E> ? _mm512_cmp_epi64_mask(x, y, kInteger)
+                                          : _mm512_cmp_epu64_mask(x, y, kInteger)};
+  }
+}
+
+// a where the mask is set, b elsewhere.
+VIREO_AVX512 inline Double8 Select(BitMask<8> mask, const Double8 &a, const Double8 &b) {
+  return _mm512_mask_blend_pd(mask.bits, b.v, a.v);
+}
+VIREO_AVX512 inline Float16 Select(BitMask<16> mask, const Float16 &a, const Float16 &b) {
+  return _mm512_mask_blend_ps(mask.bits, b.v, a.v);
 }
 
 // Clears the upper halves of the vector registers (see CleanUpperHalves).

@@ -3,8 +3,8 @@
 // The vector lane types and the operations of exact_double.h on them. Lane<V> holds one vector
 // of the language extension: 2, 4 or 8 doubles (Double2, Quad, Double8), 4, 8 or 16 floats
 // (Float4, Float8, Float16), or their bits; Twin<T> holds twice the lanes of T as two halves.
-// Comparisons give masks with all bits of a lane set where true; a plain value is copied into every
-// lane.
+// Comparisons give masks with all bits of a lane set where true (512-bit lanes: a BitMask); a plain
+// value is copied into every lane.
 //
 // The operations here are written with the extension alone and carry no instruction set: they
 // are inlined into an entry point of a path (lane_paths.h), which compiles them for its own
@@ -20,6 +20,32 @@
 #include <utility>
 
 namespace analysis::exact {
+
+// The masks of 512-bit lanes: a bit per lane, as the comparisons of AVX-512 give them (in its k
+// registers). Widened to a vector of all-ones lanes, as narrower masks are, each would cost an
+// instruction to form and the tests of their union more.
+template <int N> struct BitMask {
+  using Word = std::conditional_t<(N > 8), std::uint16_t, std::uint8_t>;
+  static constexpr int kCount = N;
+  friend VIREO_KERNEL BitMask operator|(BitMask a, BitMask b) { return {Word(a.bits | b.bits)}; }
+  friend VIREO_KERNEL BitMask operator&(BitMask a, BitMask b) { return {Word(a.bits & b.bits)}; }
+  friend VIREO_KERNEL BitMask operator!(BitMask a) { return {Word(~a.bits)}; }
+  Word bits;
+};
+template <int N> VIREO_KERNEL bool None(BitMask<N> a) {
+  return a.bits == 0;
+}
+template <int N> VIREO_KERNEL bool At(BitMask<N> a, int i) {
+  return (a.bits >> i) & 1;
+}
+template <int N> VIREO_KERNEL BitMask<N / 2> Low(BitMask<N> a) {
+  return {typename BitMask<N / 2>::Word(a.bits)};
+}
+template <int N> VIREO_KERNEL BitMask<N / 2> High(BitMask<N> a) {
+  return {typename BitMask<N / 2>::Word(a.bits >> N / 2)};
+}
+// The comparisons of 512-bit lanes, which lanes_x86.h gives as BitMasks.
+enum class Comparison { kEqual, kNotEqual, kLess, kGreater };
 
 template <typename E, int N> struct VectorOf {
   typedef E type __attribute__((vector_size(sizeof(E) * N)));
@@ -38,9 +64,11 @@ template <typename V> struct Lane {
   using Words =
       Vector<std::conditional_t<sizeof(Element) == 8, std::uint64_t, std::uint32_t>, kCount>;
   // Masks of one type per lane width: the types that comparisons give differ between compilers
-  // and between element types (long or long long).
-  using Mask =
-      Lane<Vector<std::conditional_t<sizeof(Element) == 8, std::int64_t, std::int32_t>, kCount>>;
+  // and between element types (long or long long). 512-bit lanes have BitMasks.
+  static constexpr bool kBitMask = sizeof(V) == 64;
+  using Mask = std::conditional_t<
+      kBitMask, BitMask<kCount>,
+      Lane<Vector<std::conditional_t<sizeof(Element) == 8, std::int64_t, std::int32_t>, kCount>>>;
   Lane() = default;
   VIREO_KERNEL Lane(const V &vector) : v(vector) {}
   template <typename S>
@@ -65,18 +93,19 @@ template <typename V> struct Lane {
   friend VIREO_KERNEL Lane operator>>(const Lane &a, int bits) { return a.v >> bits; }
   friend VIREO_KERNEL Lane operator-(const Lane &a) { return -a.v; }
   friend VIREO_KERNEL Lane operator!(const Lane &a) { return V(~Words(a.v)); } // of a mask
-  friend VIREO_KERNEL Mask operator==(const Lane &a, const Lane &b) {
-    return decltype(Mask::v)(a.v == b.v);
+#define VIREO_LANE_COMPARISON(op, comparison)                                                      \
+  friend VIREO_KERNEL Mask operator op(const Lane &a, const Lane &b) {                             \
+    if constexpr (kBitMask) {                                                                      \
+      return Compare<comparison>(a, b);                                                            \
+    } else {                                                                                       \
+      return decltype(Mask::v)(a.v op b.v);                                                        \
+    }                                                                                              \
   }
-  friend VIREO_KERNEL Mask operator!=(const Lane &a, const Lane &b) {
-    return decltype(Mask::v)(a.v != b.v);
-  }
-  friend VIREO_KERNEL Mask operator<(const Lane &a, const Lane &b) {
-    return decltype(Mask::v)(a.v < b.v);
-  }
-  friend VIREO_KERNEL Mask operator>(const Lane &a, const Lane &b) {
-    return decltype(Mask::v)(a.v > b.v);
-  }
+  VIREO_LANE_COMPARISON(==, Comparison::kEqual)
+  VIREO_LANE_COMPARISON(!=, Comparison::kNotEqual)
+  VIREO_LANE_COMPARISON(<, Comparison::kLess)
+  VIREO_LANE_COMPARISON(>, Comparison::kGreater)
+#undef VIREO_LANE_COMPARISON
   V v;
 };
 using Float2 = Lane<Vector<float, 2>>;
@@ -277,9 +306,13 @@ template <typename T> VIREO_KERNEL auto ToFloat(const Twin<T> &a) {
   return Join(ToFloat(a.lo), ToFloat(a.hi));
 }
 // The mask of each float widened to its double's lane (of W's shape).
-template <typename W, typename V> VIREO_KERNEL auto WidenMask(const Lane<V> &a) {
+template <typename W, typename M> VIREO_KERNEL auto WidenMask(const M &a) {
   if constexpr (kIsLane<W>) {
-    return Convert<Vector<std::int64_t, Lane<V>::kCount>>(a);
+    if constexpr (W::kBitMask) {
+      return a;
+    } else {
+      return Convert<Vector<std::int64_t, M::kCount>>(a);
+    }
   } else {
     return Twin(WidenMask<decltype(W::lo)>(Low(a)), WidenMask<decltype(W::hi)>(High(a)));
   }

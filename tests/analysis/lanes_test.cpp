@@ -62,7 +62,7 @@ std::vector<double> Inputs() {
 }
 
 // The bits of every lane of x in order: doubles and floats as their bits, unsigned integers as
-// they are, masks (signed lanes, or bool) as 0 or 1.
+// they are, masks (signed lanes, bits, or bool) as 0 or 1.
 template <typename X> void Append(std::vector<std::uint64_t> &out, const X &x) {
   if constexpr (std::is_same_v<X, double>) {
     out.push_back(std::bit_cast<std::uint64_t>(x));
@@ -72,6 +72,10 @@ template <typename X> void Append(std::vector<std::uint64_t> &out, const X &x) {
     out.push_back(x != 0);
   } else if constexpr (std::is_unsigned_v<X>) {
     out.push_back(x);
+  } else if constexpr (requires { x.bits; }) {
+    for (int i = 0; i < 8 * int{sizeof(x.bits)}; ++i) {
+      out.push_back(At(x, i));
+    }
   } else if constexpr (kIsLane<X>) {
     for (int i = 0; i < X::kCount; ++i) {
       Append(out, static_cast<typename X::Element>(x.v[i]));
