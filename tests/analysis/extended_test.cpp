@@ -1,3 +1,4 @@
+#include "analysis/exact_log.h"
 #include "analysis/extended.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +180,38 @@ TEST(ExtendedTest, SpecialValuesFollowTheX86Rules) {
   EXPECT_LT(Extended(-inf), Extended(-1e300));
   EXPECT_EQ(Extended(nan).Truncate(), std::numeric_limits<std::int64_t>::min());
   EXPECT_EQ(Extended::FromInteger(std::numeric_limits<std::int64_t>::min()).ToDouble(), -0x1p63);
+}
+
+// The pair of NaturalLogPair within 2^-81 of ln x: near 1, where ln x is as small as the reduced
+// argument (up to 2^-8) and the fourth power's roundings weigh most, and at random.
+TEST(ExtendedTest, NaturalLogPairStaysWithinItsBound) {
+  std::vector<double> arguments;
+  for (int k = -512; k <= 512; ++k) {
+    arguments.push_back(1 + k * 0x1p-17);
+  }
+  std::mt19937_64 engine(81);
+  std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+  for (int i = 0; i < 2000; ++i) {
+    arguments.push_back(std::ldexp(mantissa(engine), i % 200 - 100));
+  }
+  int outside = 0;
+  double first = 0;
+  mpfr_t logarithm, error;
+  mpfr_inits2(256, logarithm, error, static_cast<mpfr_ptr>(nullptr));
+  for (const double x : arguments) {
+    const exact::DoubleDouble pair = NaturalLogPair(x);
+    mpfr_set_d(logarithm, x, MPFR_RNDN);
+    mpfr_log(logarithm, logarithm, MPFR_RNDN);
+    mpfr_set_d(error, pair.hi, MPFR_RNDN);
+    mpfr_add_d(error, error, pair.lo, MPFR_RNDN);
+    mpfr_sub(error, error, logarithm, MPFR_RNDN);
+    mpfr_mul_2si(logarithm, logarithm, -81, MPFR_RNDN);
+    if (mpfr_cmpabs(error, logarithm) > 0 && outside++ == 0) {
+      first = x;
+    }
+  }
+  mpfr_clears(logarithm, error, static_cast<mpfr_ptr>(nullptr));
+  EXPECT_EQ(outside, 0) << "the first at " << std::hexfloat << first;
 }
 
 } // namespace
