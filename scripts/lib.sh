@@ -24,7 +24,7 @@ ensure_packages() {
 }
 
 build_packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev libpulse-dev libsndfile1-dev
-  libmpfr-dev libgmp-dev help2man
+  zlib1g-dev libmpfr-dev libgmp-dev help2man
   fonts-ipafont-gothic fonts-dejavu-core)
 
 # Configures and builds into the given directory with extra CMake arguments.
@@ -52,7 +52,7 @@ arm64_apt() {
 # one folder that serves as the compiler's sysroot and as qemu-aarch64's library root. A private
 # dpkg database in the folder lets dpkg-shlibdeps find each library's package and symbols file.
 # Made once; prints the folder.
-arm64_root_packages=(qt6-base-dev libpulse-dev libsndfile1-dev libmpfr-dev libgmp-dev
+arm64_root_packages=(qt6-base-dev libpulse-dev libsndfile1-dev zlib1g-dev libmpfr-dev libgmp-dev
   libfftw3-dev libbenchmark-dev fonts-ipafont-gothic fonts-dejavu-core)
 arm64_root() {
   local root=$arm64_root_dir db=$arm64_root_dir/var/lib/dpkg

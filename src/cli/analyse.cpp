@@ -22,6 +22,7 @@
 
 #include "analysis/level.h"
 #include "cli/audio_file.h"
+#include "cli/file_io.h"
 #include "cli/frame_source.h"
 #include "cli/ordered_output.h"
 #include "cli/progress_bar.h"
@@ -111,11 +112,6 @@ std::string OutName(const std::string &input) {
     }
   }
   return name.string();
-}
-
-// ": " and the reason errno gives for the last failure, or nothing when it gives none.
-std::string Reason() {
-  return errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
 }
 
 // Writes `picture` as the PNG file `name`, whole or not at all.
@@ -350,8 +346,8 @@ bool Run::RunJob(std::size_t index, std::string &error) {
     const std::int64_t start = source.First() + frame * source.Hop();
     const double rate = source.SampleRate();
     WriteLines(index, run, {job.name, frame + 1, start, rate > 0 ? start / rate : 0});
-    if (spectrogram) {
-      spectrogram->AddColumn(run);
+    if (spectrogram && !spectrogram->AddColumn(run, error)) {
+      return false;
     }
     progress_->FrameDone();
     // The pattern parameter steps after every frame, as in a continuous run.
@@ -365,8 +361,8 @@ bool Run::RunJob(std::size_t index, std::string &error) {
     return false;
   }
   const SpectrogramScale scale{source.SampleRate(), source.First(), source.Hop()};
-  return !spectrogram || WritePng(*options_.spectrogram,
-                                  spectrogram->Picture(options_.axes ? &scale : nullptr), error);
+  return !spectrogram ||
+         spectrogram->Write(*options_.spectrogram, options_.axes ? &scale : nullptr, error);
 }
 
 void Run::Work() {

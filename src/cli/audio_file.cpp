@@ -14,6 +14,7 @@
 #include <string_view>
 #include <thread>
 
+#include "cli/file_io.h"
 #include "sources/wave_header.h"
 
 namespace cli {
@@ -100,34 +101,6 @@ bool StartsWithPlainWave(int fd) {
   ::close(scratch[0]);
   ::close(scratch[1]);
   return verdict.value_or(false);
-}
-
-// An unnamed file in $TMPDIR (or /tmp) that vanishes with its descriptor; -1 with errno set.
-int UnnamedTemporaryFile() {
-  const char *const variable = std::getenv("TMPDIR");
-  const std::string folder = variable != nullptr && *variable != '\0' ? variable : "/tmp";
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR)) {
-    // A file system without unnamed files: a named one, unlinked at once.
-    std::string name = folder + "/vireo-analyse-XXXXXX";
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) {
-      ::unlink(name.c_str());
-    }
-  }
-  return fd;
-}
-
-// Writes all of `data` to `fd`; false with errno set when it cannot.
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0 && errno != EINTR) {
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(std::max<ssize_t>(written, 0)));
-  }
-  return true;
 }
 
 // What the library's log says of the length of the data.

@@ -1,6 +1,13 @@
 #include "cli/sonogram.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <optional>
+
+#include "cli/file_io.h"
+#include "cli/png_writer.h"
+#include "core/staged_file.h"
 
 #include "display/canvas.h"
 #include "display/layout.h"
@@ -25,29 +32,14 @@ constexpr int kTickLength = 3;
 constexpr int kRowsPerLabel = 64;
 constexpr int kColumnsPerLabel = 100;
 
-// Sets the pixels of `picture` from (x, y) on that are white on `canvas`.
-void CopyWhite(const display::Canvas &canvas, QImage &picture, int x, int y) {
-  for (int row = 0; row < canvas.Height(); ++row) {
-    uchar *const line = picture.scanLine(y + row) + x;
-    for (int column = 0; column < canvas.Width(); ++column) {
-      if (canvas.Pixel(column, row) == display::kWhite) {
-        line[column] = kWhiteEntry;
-      }
-    }
-  }
-}
+// Columns of the labels below the picture drawn at a time.
+constexpr int kFootChunk = 4096;
 
-// White ticks and labels on black, in the window's font: the frequencies of every 64th row
-// left of a picture of `rows` rows, and the times of every 100th of its `columns` columns
-// below it.
-void DrawAxes(QImage &picture, int columns, int rows, double firstHz, double rowHz,
-              const SpectrogramScale &scale) {
+// The labels beside the picture: the frequencies of every 64th of its `rows` rows, white
+// ticks and labels on black in the window's font.
+display::Canvas DrawSide(int rows, double firstHz, double rowHz) {
   display::Canvas side(kLabelWidth, rows + kLabelHeight);
-  display::Canvas foot(kLabelWidth + columns, kLabelHeight);
-  for (display::Canvas *canvas : {&side, &foot}) {
-    canvas->SetFontColor(display::kWhite);
-    canvas->SetPenColor(display::kWhite);
-  }
+  side.SetFontColor(display::kWhite);
   for (int row = 0; row < rows; row += kRowsPerLabel) {
     const int y = rows - 1 - row;
     for (int x = kLabelWidth - kTickLength; x < kLabelWidth; ++x) {
@@ -55,61 +47,128 @@ void DrawAxes(QImage &picture, int columns, int rows, double firstHz, double row
     }
     side.TextOut(0, std::max(0, y - 4), display::FormatFixed(firstHz + row * rowHz, 0) + " Hz");
   }
+  return side;
+}
+
+// The white pixels of the labels below a picture of `columns` columns, `width` pixels wide
+// with the side labels: the times of every 100th column, each with its tick. Drawn in strips
+// of kFootChunk pixels, each with every label that reaches into it drawn in order, so the
+// pixels are those of one drawing of the whole row of labels, where a later label covers an
+// earlier one.
+std::vector<std::vector<bool>> DrawFoot(int width, int columns, const SpectrogramScale &scale) {
+  struct Label {
+    int x;
+    int width;
+    std::string text;
+  };
   const double frameSeconds = scale.sampleRate > 0 ? scale.hop / scale.sampleRate : 0;
   const double startSeconds = scale.sampleRate > 0 ? scale.start / scale.sampleRate : 0;
-  for (int column = 0; column < columns; column += kColumnsPerLabel) {
-    const int x = kLabelWidth + column;
-    foot.VerticalLine(x, 0, kTickLength);
-    foot.TextOut(x, kTickLength,
-                 display::FormatFixed(startSeconds + column * frameSeconds, 1) + " s");
+  std::vector<std::vector<bool>> white(kLabelHeight, std::vector<bool>(width));
+  std::vector<Label> labels; // those that may reach into the strip, left to right
+  int column = 0;
+  for (int x0 = 0; x0 < width; x0 += kFootChunk) {
+    const int x1 = std::min(width, x0 + kFootChunk);
+    display::Canvas strip(0, 0);
+    for (; column < columns && kLabelWidth + column < x1; column += kColumnsPerLabel) {
+      std::string text = display::FormatFixed(startSeconds + column * frameSeconds, 1) + " s";
+      labels.push_back({kLabelWidth + column, strip.TextWidth(text), std::move(text)});
+    }
+    std::erase_if(labels,
+                  [x0](const Label &label) { return label.x + std::max(label.width, 1) <= x0; });
+    const int left = labels.empty() ? x0 : std::min(x0, labels.front().x);
+    strip = display::Canvas(x1 - left, kLabelHeight);
+    strip.SetFontColor(display::kWhite);
+    strip.SetPenColor(display::kWhite);
+    for (const Label &label : labels) {
+      strip.VerticalLine(label.x - left, 0, kTickLength);
+      strip.TextOut(label.x - left, kTickLength, label.text);
+    }
+    for (int row = 0; row < kLabelHeight; ++row) {
+      for (int x = x0; x < x1; ++x) {
+        white[row][x] = strip.Pixel(x - left, row) == display::kWhite;
+      }
+    }
   }
-  CopyWhite(foot, picture, 0, rows);
-  CopyWhite(side, picture, 0, 0);
+  return white;
+}
+
+// The palette of the picture: the 128 bar colours, the plot's grey, black and white.
+std::vector<QRgb> PictureColors() {
+  const display::Palette palette = display::BuildPalette();
+  std::vector<QRgb> colors;
+  for (int entry = 0; entry < kBackgroundEntry; ++entry) {
+    colors.push_back(display::ToRgb(palette[entry]));
+  }
+  for (const display::Color color : {display::kPlotGrey, display::kBlack, display::kWhite}) {
+    colors.push_back(display::ToRgb(color));
+  }
+  return colors;
 }
 
 } // namespace
 
 Spectrogram::Spectrogram(int first, int rows, int binsPerColumn)
-    : first_(first), rows_(rows), binsPerColumn_(binsPerColumn),
-      levels_(static_cast<std::size_t>(rows) * binsPerColumn) {}
+    : first_(first), binsPerColumn_(binsPerColumn), store_(rows),
+      levels_(static_cast<std::size_t>(rows) * binsPerColumn), column_(rows) {}
 
-void Spectrogram::AddColumn(const core::Measurement &run) {
-  display::ColumnLevels(run.spectrumData, first_, rows_, binsPerColumn_, run.view.decibel,
+bool Spectrogram::AddColumn(const core::Measurement &run, std::string &error) {
+  const int rows = store_.Height();
+  display::ColumnLevels(run.spectrumData, first_, rows, binsPerColumn_, run.view.decibel,
                         levels_.data());
-  for (int row = 0; row < rows_; ++row) {
+  for (int row = 0; row < rows; ++row) {
     const int h = display::ColumnHeight(levels_[row]);
     // A bar of no height leaves the plot's background.
-    entries_.push_back(h > 0 ? static_cast<std::uint8_t>(display::BarEntry(h)) : kBackgroundEntry);
+    column_[row] = h > 0 ? static_cast<std::uint8_t>(display::BarEntry(h)) : kBackgroundEntry;
   }
+  return store_.Add(column_.data(), error);
 }
 
-QImage Spectrogram::Picture(const SpectrogramScale *scale) const {
-  const int columns = static_cast<int>(entries_.size() / rows_);
+bool Spectrogram::Write(const std::string &name, const SpectrogramScale *scale,
+                        std::string &error) const {
+  const int rows = store_.Height();
   const int left = scale != nullptr ? kLabelWidth : 0;
-  const display::Palette palette = display::BuildPalette();
-  QList<QRgb> colors;
-  for (int entry = 0; entry < kBackgroundEntry; ++entry) {
-    colors.push_back(display::ToRgb(palette[entry]));
+  if (store_.Columns() > std::numeric_limits<std::int32_t>::max() - left) {
+    error = "cannot write " + name + ": a PNG picture holds at most 2^31 - 1 columns";
+    return false;
   }
-  colors << display::ToRgb(display::kPlotGrey) << display::ToRgb(display::kBlack)
-         << display::ToRgb(display::kWhite);
-
-  QImage picture(left + columns, rows_ + (scale != nullptr ? kLabelHeight : 0),
-                 QImage::Format_Indexed8);
-  picture.setColorTable(colors);
-  picture.fill(kBlackEntry);
-  for (int y = 0; y < rows_; ++y) {
-    uchar *const line = picture.scanLine(y) + left;
-    const std::uint8_t *entry = &entries_[rows_ - 1 - y];
-    for (int x = 0; x < columns; ++x, entry += rows_) {
-      line[x] = *entry;
-    }
-  }
+  const auto columns = static_cast<int>(store_.Columns());
+  const int width = left + columns;
+  const int height = rows + (scale != nullptr ? kLabelHeight : 0);
+  std::optional<display::Canvas> side;
+  std::vector<std::vector<bool>> foot;
   if (scale != nullptr) {
     const double binHz = scale->sampleRate / analysis::kFrameLength;
-    DrawAxes(picture, columns, rows_, binHz * first_, binHz * binsPerColumn_, *scale);
+    side = DrawSide(rows, binHz * first_, binHz * binsPerColumn_);
+    foot = DrawFoot(width, columns, *scale);
   }
-  return picture;
+  const auto failed = [&](const std::string &reason) {
+    error = "cannot write " + name + reason;
+    return false;
+  };
+  core::StagedFile file;
+  errno = 0;
+  if (!file.Open(name)) {
+    return failed(Reason());
+  }
+  const std::vector<QRgb> colors = PictureColors();
+  PngWriter png(width, height, colors,
+                [&file](std::string_view bytes) { return file.Write(bytes); });
+  std::vector<std::uint8_t> line(static_cast<std::size_t>(width));
+  for (int y = 0; y < height; ++y) {
+    if (y < rows && !store_.ReadRow(rows - 1 - y, line.data() + left, error)) {
+      return false;
+    }
+    for (int x = 0; x < (y < rows ? left : width); ++x) {
+      const bool white =
+          (x < left && side->Pixel(x, y) == display::kWhite) || (y >= rows && foot[y - rows][x]);
+      line[x] = white ? kWhiteEntry : kBlackEntry;
+    }
+    if (!png.Row(line.data())) {
+      return failed(Reason());
+    }
+  }
+  errno = 0;
+  return (png.Finish() && file.Commit()) || failed(Reason());
 }
 
 } // namespace cli

@@ -27,6 +27,10 @@ QFont TextFont(int points) {
   return font;
 }
 
+QString Latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 } // namespace
 
 Canvas::Canvas(int width, int height)
@@ -103,7 +107,7 @@ void Canvas::SetPixel(int x, int y, Color color) {
 void Canvas::TextOut(int x, int y, std::string_view text) {
   const QFont font = TextFont(fontSize_);
   const QFontMetrics metrics(font);
-  const QString string = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  const QString string = Latin1(text);
   // The cell starts at the top of the tallest glyph rather than at the font's ascent, so that
   // lines 8 pixels apart (the raw-data and info texts) overwrite no more of each other than
   // descenders.
@@ -114,6 +118,10 @@ void Canvas::TextOut(int x, int y, std::string_view text) {
   painter.setPen(QColor(ToRgb(font_)));
   painter.setBackgroundMode(Qt::TransparentMode);
   painter.drawText(x, y + aboveBaseline, string);
+}
+
+int Canvas::TextWidth(std::string_view text) const {
+  return QFontMetrics(TextFont(fontSize_)).horizontalAdvance(Latin1(text));
 }
 
 Color Canvas::Pixel(int x, int y) const {

@@ -65,6 +65,8 @@ public:
   // at (x, y): filled with the brush colour, glyphs in the font colour. Latin-1 text; a later
   // text or fill overwrites an earlier one where they overlap.
   void TextOut(int x, int y, std::string_view text);
+  // The width of the cell that TextOut fills for `text` in the current font size.
+  int TextWidth(std::string_view text) const;
 
   // The colour of a pixel on the surface (0 outside it).
   Color Pixel(int x, int y) const;

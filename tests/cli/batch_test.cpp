@@ -386,6 +386,25 @@ TEST_F(BatchTest, TheSpectrogramColoursEachLevelAsThePlotDoes) {
   EXPECT_GT(QImage(Path("axes.png")).width(), 4);
 }
 
+// A spectrogram wider than the block of columns kept in memory, read from a pipe: each column is
+// the picture of its frame alone, read from the file.
+TEST_F(BatchTest, ALongSpectrogramHasEachFramesOwnColumn) {
+  ASSERT_TRUE(
+      WriteSamples(Path("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, ToneWithNoise(0.15)));
+  const Result whole =
+      Run({"-", "--hop", "1", "--spectrogram", "whole.png"}, ReadAll(Path("long.wav")));
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  const QImage picture = QImage(Path("whole.png")).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(picture.size(), QSize(2520, 2048));
+  for (const int column : {0, 2047, 2048, 2519}) {
+    SCOPED_TRACE(column);
+    const QStringList one = {"--start", QString::number(column), "--frames", "1"};
+    ASSERT_EQ(Run(QStringList{"long.wav", "--spectrogram", "one.png"} + one).exitCode, 0);
+    EXPECT_EQ(picture.copy(column, 0, 1, 2048),
+              QImage(Path("one.png")).convertToFormat(QImage::Format_RGB32));
+  }
+}
+
 bool ServerExpected() {
   return qEnvironmentVariable("VIREO_TEST_PULSE") == "1";
 }
