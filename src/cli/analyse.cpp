@@ -50,22 +50,28 @@ struct Job {
   std::string outBase; // frame n's files are outBase + n + ".raw" ...; empty: none
 };
 
-// The extensions of the formats libsndfile reads, for the files found in a folder. Headerless
-// "raw" data is left out: the library reads it only when told its layout, and the .raw files
-// found are the frames that this program writes.
+// The extensions of the formats libsndfile reads, for the files found in a folder: those of its
+// major and sub formats (.mp3 ...) and their common aliases. Headerless data (.raw, .vox) is
+// left out: its format cannot be told from its bytes, and the .raw files found are the frames
+// that this program writes.
 std::set<std::string> AudioExtensions() {
-  std::set<std::string> extensions = {"aif", "oga"};
-  int count = 0;
-  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
-  for (int i = 0; i < count; ++i) {
-    SF_FORMAT_INFO info{};
-    info.format = i;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
-    if (info.extension != nullptr) {
-      extensions.insert(info.extension);
+  std::set<std::string> extensions = {"aif", "aifc", "snd", "ogg", "opus", "mp3", "wave"};
+  for (const auto &[countCommand, listCommand] :
+       {std::pair{SFC_GET_FORMAT_MAJOR_COUNT, SFC_GET_FORMAT_MAJOR},
+        std::pair{SFC_GET_FORMAT_SUBTYPE_COUNT, SFC_GET_FORMAT_SUBTYPE}}) {
+    int count = 0;
+    sf_command(nullptr, countCommand, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+      SF_FORMAT_INFO info{};
+      info.format = i;
+      sf_command(nullptr, listCommand, &info, sizeof info);
+      if (info.extension != nullptr) {
+        extensions.insert(info.extension);
+      }
     }
   }
   extensions.erase("raw");
+  extensions.erase("vox");
   return extensions;
 }
 
@@ -292,8 +298,10 @@ void Run::WriteLines(std::size_t index, const core::Measurement &run, const Fram
     return core::SpectrumLine(run.spectrumData, bin, run.sampleRate, run.view.decibel);
   };
   if (options_.peak) {
-    // With several sources each line starts with the source's name.
-    std::string line = jobs_.size() > 1 ? EscapedName(place.input) + '\t' : std::string();
+    // The command line alone decides the layout: a folder that holds one file gives the lines
+    // of one that holds many.
+    const bool named = options_.names || options_.inputs.size() > 1 || !options_.recursive.empty();
+    std::string line = named ? EscapedName(place.input) + '\t' : std::string();
     line += std::to_string(place.frame) + '\t' + std::to_string(peak) + '\t' + spectrumLine(peak) +
             '\n';
     peaks_->Write(index, line);
@@ -420,13 +428,16 @@ int Run::Execute() {
   if (options_.tableOut && !tableFile_.Open(*options_.tableOut)) {
     return Fail("cannot write " + *options_.tableOut + ": " + std::strerror(errno));
   }
+  // The header comes with the first row: a table without rows is empty.
   table_ = std::make_unique<OrderedOutput>(
-      jobs_.size(), [this, toStandardOutput](std::string_view text) {
+      jobs_.size(), [this, toStandardOutput, header = true](std::string_view rows) mutable {
+        std::string text;
+        if (std::exchange(header, false)) {
+          text = TableHeader(*options_.table, options_.bins);
+        }
+        text += rows;
         return options_.tableOut ? tableFile_.Write(text) : toStandardOutput(text);
       });
-  if (options_.table) {
-    table_->Write(0, TableHeader(*options_.table, options_.bins));
-  }
 
   {
     const StopSignals stopSignals([this](int signal) { Stop(signal); });

@@ -32,9 +32,6 @@ std::mutex openLock;
 
 // Bytes copied from a stream at a time.
 constexpr std::size_t kCopyChunk = 65536;
-// Writers to a pipe put a length from here up into a header that they cannot go back to: it
-// says "to the end", not how much data there is.
-constexpr std::int64_t kUnknownLength = 0x7FFF0000;
 
 // The longest start of a stream that is looked at for a WAV header.
 constexpr std::size_t kHeadLimit = 4096;
@@ -71,15 +68,16 @@ std::optional<bool> IsPlainWave(std::string_view head) {
   return std::nullopt;
 }
 
-// True when the pipe `fd` starts with a plain WAV header (IsPlainWave). Looks with tee(2),
-// which leaves the bytes in the pipe, until the header tells or the pipe's writers are gone;
-// false for a stream that is no pipe.
-bool StartsWithPlainWave(int fd) {
+// True when the pipe `fd` starts with a plain WAV header (IsPlainWave), whose bytes are left in
+// `head`. Looks with tee(2), which leaves the bytes in the pipe, until the header tells or the
+// pipe's writers are gone; false for a stream that is no pipe.
+bool StartsWithPlainWave(int fd, std::string &head) {
   int scratch[2];
   if (::pipe2(scratch, O_CLOEXEC) != 0) {
     return false;
   }
-  std::string head(kHeadLimit, '\0');
+  head.assign(kHeadLimit, '\0');
+  std::size_t kept = 0;
   std::optional<bool> verdict;
   while (!verdict) {
     pollfd waiting{fd, POLLIN, 0};
@@ -89,7 +87,8 @@ bool StartsWithPlainWave(int fd) {
       break;
     }
     const ssize_t seen = got > 0 ? ::read(scratch[0], head.data(), kHeadLimit) : 0;
-    verdict = IsPlainWave(std::string_view(head).substr(0, std::max<ssize_t>(seen, 0)));
+    kept = static_cast<std::size_t>(std::max<ssize_t>(seen, 0));
+    verdict = IsPlainWave(std::string_view(head).substr(0, kept));
     if (!verdict && (seen == static_cast<ssize_t>(kHeadLimit) || (waiting.revents & POLLHUP))) {
       break;
     }
@@ -100,34 +99,27 @@ bool StartsWithPlainWave(int fd) {
   }
   ::close(scratch[0]);
   ::close(scratch[1]);
+  head.resize(kept);
   return verdict.value_or(false);
 }
 
-// What the library's log says of the length of the data.
-struct LengthNote {
-  // A header of WAV and its kin ("data : 88200") or of AIFF ("SSND : ...") gives a length
-  // that is no placeholder.
-  bool promised = false;
-  // The input held less than that ("data : 88200 (should be 52902)"), or is an Ogg stream
-  // without its end.
-  bool cutShort = false;
-};
-
-LengthNote ReadLengthNote(const std::string &log) {
-  LengthNote note;
-  note.cutShort = log.find("File ended unexpectedly") != std::string::npos;
-  for (std::size_t start = 0; start < log.size();) {
-    const std::size_t end = std::min(log.find('\n', start), log.size());
-    std::string_view line = std::string_view(log).substr(start, end - start);
-    start = end + 1;
-    line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
-    if ((line.starts_with("data : ") || line.starts_with("SSND : ")) &&
-        std::strtoll(line.data() + 7, nullptr, 10) < kUnknownLength) {
-      note.promised = true;
-      note.cutShort |= line.find("(should be") != std::string_view::npos;
+// libsndfile's reason for a failure as the end of one of the program's sentences: without the
+// "Error : " or "System error : " it starts with and the full stop it ends with.
+std::string LibraryReason(std::string reason) {
+  for (const std::string_view prefix : {"Error : ", "System error : "}) {
+    if (reason.starts_with(prefix)) {
+      reason.erase(0, prefix.size());
     }
   }
-  return note;
+  while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) {
+    reason.pop_back();
+  }
+  return reason;
+}
+
+// The number of samples, as the end of a sentence.
+std::string Samples(std::int64_t count) {
+  return std::to_string(count) + (count == 1 ? " sample" : " samples");
 }
 
 std::int16_t ToSixteenBits(double sample) {
@@ -140,12 +132,49 @@ std::int16_t ToSixteenBits(double sample) {
 
 } // namespace
 
+// The bytes of a CAF file whose data chunk's length is read as the length that the file holds.
+struct AudioFile::Patched {
+  int fd;
+  std::uint64_t size;
+  std::uint64_t lengthAt;
+  sf_count_t position = 0;
+
+  static sf_count_t Length(void *self) { return static_cast<sf_count_t>(Of(self).size); }
+  static sf_count_t Seek(sf_count_t offset, int whence, void *self) {
+    Patched &p = Of(self);
+    const sf_count_t base = whence == SEEK_SET   ? 0
+                            : whence == SEEK_CUR ? p.position
+                                                 : static_cast<sf_count_t>(p.size);
+    p.position = std::max<sf_count_t>(base + offset, 0);
+    return p.position;
+  }
+  static sf_count_t Read(void *into, sf_count_t count, void *self) {
+    Patched &p = Of(self);
+    const std::string bytes = DescriptorBytes(p.fd)(static_cast<std::uint64_t>(p.position),
+                                                    static_cast<std::size_t>(count));
+    std::memcpy(into, bytes.data(), bytes.size());
+    for (std::uint64_t i = p.lengthAt; i < p.lengthAt + 8; ++i) {
+      const std::uint64_t at = i - static_cast<std::uint64_t>(p.position);
+      if (i >= static_cast<std::uint64_t>(p.position) && at < bytes.size()) {
+        // The length is big-endian.
+        const std::uint64_t held = p.size - (p.lengthAt + 8);
+        static_cast<char *>(into)[at] = static_cast<char>(held >> (8 * (p.lengthAt + 7 - i)));
+      }
+    }
+    p.position += static_cast<sf_count_t>(bytes.size());
+    return static_cast<sf_count_t>(bytes.size());
+  }
+  static sf_count_t Write(const void *, sf_count_t, void *) { return 0; }
+  static sf_count_t Tell(void *self) { return Of(self).position; }
+  static Patched &Of(void *self) { return *static_cast<Patched *>(self); }
+};
+
 AudioFile::AudioFile(const std::string &path) {
   struct stat status {};
   const bool found =
       path == "-" ? ::fstat(STDIN_FILENO, &status) == 0 : ::stat(path.c_str(), &status) == 0;
   if (found && S_ISDIR(status.st_mode)) {
-    openError_ = "is a directory";
+    openError_ = "it is a directory";
     return;
   }
   if (found && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
@@ -155,10 +184,14 @@ AudioFile::AudioFile(const std::string &path) {
       openError_ = std::strerror(errno);
       return;
     }
-    if (StartsWithPlainWave(fd)) {
+    std::string head;
+    if (StartsWithPlainWave(fd, head)) {
       // The library follows it as it comes: frames appear while it is being written.
       fd_ = fd;
       live_ = true;
+      data_ = FindDataChunk([&head](std::uint64_t offset, std::size_t count) {
+        return offset < head.size() ? head.substr(offset, count) : std::string();
+      });
       Open([this] { return sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE); });
       return;
     }
@@ -171,9 +204,26 @@ AudioFile::AudioFile(const std::string &path) {
     ::close(fd);
     return;
   }
-  Open([&path, this] { return sf_open(path.c_str(), SFM_READ, &info_); });
-  if (found && S_ISREG(status.st_mode)) {
-    length_ = info_.frames;
+  fd_ = path == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                    : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    openError_ = std::strerror(errno);
+    return;
+  }
+  OpenSeekable();
+  if (openError_ == "Format not recognised") {
+    // libsndfile takes some names (.au, .snd, .gsm ...) for headerless data of a format. A
+    // pipe has no name: the bytes alone tell the format, the same for both.
+    SF_INFO byName{};
+    const std::lock_guard guard(openLock);
+    if (SNDFILE *const file = sf_open(path.c_str(), SFM_READ, &byName)) {
+      sf_close(file);
+      SF_FORMAT_INFO format{};
+      format.format = byName.format & SF_FORMAT_TYPEMASK;
+      sf_command(nullptr, SFC_GET_FORMAT_INFO, &format, sizeof format);
+      openError_ += std::string(" (only its name says ") + format.name +
+                    "; the bytes tell the format, as they must from a pipe)";
+    }
   }
 }
 
@@ -206,8 +256,31 @@ void AudioFile::OpenCopy(const Stream &stream) {
     }
   }
   ::lseek(fd_, 0, SEEK_SET);
-  Open([this] { return sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE); });
-  if (IsOpen()) {
+  OpenSeekable();
+}
+
+void AudioFile::OpenSeekable() {
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0) {
+    openError_ = std::strerror(errno);
+    return;
+  }
+  size_ = static_cast<std::uint64_t>(status.st_size);
+  if (size_ == 0) {
+    openError_ = "it is empty";
+    return;
+  }
+  data_ = FindDataChunk(DescriptorBytes(fd_));
+  if (data_ && data_->end && *data_->end > size_ && data_->cafLengthAt) {
+    patched_ = std::make_unique<Patched>(Patched{fd_, size_, *data_->cafLengthAt});
+    static SF_VIRTUAL_IO io = {Patched::Length, Patched::Seek, Patched::Read, Patched::Write,
+                               Patched::Tell};
+    Open([this] { return sf_open_virtual(&io, SFM_READ, &info_, patched_.get()); });
+  } else {
+    Open([this] { return sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE); });
+  }
+  // A length that libsndfile cannot tell before the end (a cut Ogg stream) is none.
+  if (IsOpen() && info_.frames < SF_COUNT_MAX) {
     length_ = info_.frames;
   }
 }
@@ -222,7 +295,8 @@ void AudioFile::Open(const std::function<SNDFILE *()> &open) {
       const std::string reason = sf_strerror(nullptr);
       openError_ = reason == "No Error." || reason.find("possibly a pipe") != std::string::npos
                        ? "the data is damaged or in no format libsndfile reads"
-                       : reason;
+                       : LibraryReason(reason);
+      info_.format = 0;
       return;
     }
   }
@@ -230,23 +304,74 @@ void AudioFile::Open(const std::function<SNDFILE *()> &open) {
   floatingPoint_ = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
 }
 
-bool AudioFile::CutShort() const {
-  if (file_ == nullptr) {
-    return false;
+void AudioFile::CheckContainer() {
+  checked_ = true;
+  if (live_ || (info_.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_OGG) {
+    return;
   }
-  // Every call into the library clears the error of the last read: it is asked first.
-  if (sf_error(file_.get()) != SF_ERR_NO_ERROR) {
-    return true;
+  pages_ = WalkOggPages(DescriptorBytes(fd_), size_);
+  if (pages_->damaged) {
+    // Opus counts at 48 kHz from before the samples that its decoder drops.
+    limit_ = pages_->opus ? std::max<std::int64_t>(pages_->granule - pages_->preSkip, 0) *
+                                info_.samplerate / 48000
+                          : pages_->granule;
   }
-  std::string log(16384, '\0');
-  sf_command(file_.get(), SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
-  log.resize(std::strlen(log.c_str()));
-  const LengthNote note = ReadLengthNote(log);
-  // From a pipe read as it comes, the library cannot compare the length with the input's.
-  return note.cutShort || (live_ && note.promised && position_ < info_.frames);
+}
+
+std::optional<std::string> AudioFile::Fault() {
+  const std::string cut = "cut short after " + Samples(position_);
+  const std::string damaged = "damaged after " + Samples(position_) + ": ";
+  const int major = info_.format & SF_FORMAT_TYPEMASK;
+  if (pages_ && pages_->damaged) {
+    return damaged + "a page of the Ogg stream fails its check or is missing";
+  }
+  if (decodeError_) {
+    // The FLAC decoder loses its sync where the bytes end inside a frame as it does at damage:
+    // a stream that does not end with a whole frame was cut short.
+    if (major == SF_FORMAT_FLAC && !FlacEndsWithWholeFrame(DescriptorBytes(fd_), size_)) {
+      return cut;
+    }
+    return damaged + *decodeError_;
+  }
+  return Shortfall();
+}
+
+std::optional<std::string> AudioFile::Shortfall() {
+  const std::string cut = "cut short after " + Samples(position_);
+  const std::string fewer =
+      "damaged after " + Samples(position_) + ": the decoder gave fewer samples than the stream's ";
+  // Fewer samples than libsndfile counted before the first.
+  const bool promised = position_ < (live_ ? info_.frames : length_.value_or(0));
+  switch (info_.format & SF_FORMAT_TYPEMASK) {
+  case SF_FORMAT_OGG:
+    if (!pages_->ended) {
+      return cut;
+    }
+    return promised ? std::optional(fewer + "last page promises") : std::nullopt;
+  case SF_FORMAT_FLAC:
+    // A stream cut where a frame ends gives no error: its header gave its length.
+    return promised ? std::optional(cut) : std::nullopt;
+  case SF_FORMAT_MPEG: {
+    const MpegCount count = ReadMpegCount(DescriptorBytes(fd_));
+    if (!count.counted || !promised) {
+      return std::nullopt;
+    }
+    return count.bytes && size_ < count.start + *count.bytes ? cut : fewer + "Xing header counts";
+  }
+  default:
+    // From a file libsndfile counts the samples that it holds, not those that its header
+    // promises; from a pipe, whose end it cannot know, the header's.
+    if (!data_ || !data_->end) {
+      return std::nullopt;
+    }
+    return (live_ ? promised : *data_->end > size_) ? std::optional(cut) : std::nullopt;
+  }
 }
 
 bool AudioFile::ReadFrame(std::int64_t start, analysis::TimeFrame &frame) {
+  if (!checked_) {
+    CheckContainer();
+  }
   // The part of the kept samples that the new frame begins with.
   const std::int64_t kept = std::clamp<std::int64_t>(position_ - start, 0, kLength);
   if (position_ - start > kLength) {
@@ -263,8 +388,10 @@ bool AudioFile::ReadFrame(std::int64_t start, analysis::TimeFrame &frame) {
 
 std::int64_t AudioFile::Read(std::int16_t *samples, std::int64_t count) {
   std::int64_t done = 0;
-  while (done < count) {
-    const sf_count_t wanted = std::min<sf_count_t>(count - done, kChunk);
+  // Nothing is read past a decoder's error or an Ogg stream's damage.
+  while (done < count && !decodeError_ && (!limit_ || position_ < *limit_)) {
+    const sf_count_t wanted =
+        std::min<sf_count_t>({count - done, kChunk, limit_.value_or(SF_COUNT_MAX) - position_});
     std::int16_t *const into = samples != nullptr ? samples + done : nullptr;
     const sf_count_t got =
         floatingPoint_
@@ -272,6 +399,10 @@ std::int64_t AudioFile::Read(std::int16_t *samples, std::int64_t count) {
             : ReadChunk(sf_readf_short, shorts_, wanted, into, [](short s) { return s; });
     done += got;
     position_ += got;
+    // Every call into the library clears the error of the last read: it is asked at once.
+    if (sf_error(file_.get()) != SF_ERR_NO_ERROR) {
+      decodeError_ = LibraryReason(sf_strerror(file_.get()));
+    }
     if (got < wanted) {
       break;
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/frame.h"
+#include "cli/container_check.h"
 
 namespace cli {
 
@@ -25,8 +26,9 @@ public:
 
   // Opens `path` (in the file system's encoding; "-" is standard input) for reading: a file,
   // a pipe or a FIFO in any format libsndfile reads. A pipe or FIFO of WAV with integer or
-  // floating-point samples is read as it comes; any other is copied as a Stream is. Error()
-  // says why it failed.
+  // floating-point samples is read as it comes; any other is copied as a Stream is. The format
+  // is told by the bytes alone, never by the name's extension, so that a file gives what the
+  // same bytes give through a pipe. Error() says why it failed.
   explicit AudioFile(const std::string &path);
   // Opens the bytes of `stream` as a pipe's are read. libsndfile decodes some formats (FLAC,
   // CAF, GSM 6.10 ...) only where it can seek, so the stream is first copied to its end into
@@ -55,18 +57,27 @@ public:
   // rounded to nearest and held within the 16-bit range, the conversion libsndfile applies
   // when it writes 16-bit data. (Its own reading of floating-point data as 16 bits either
   // truncates to 0 or scales the file's peak to full scale, which would misstate every level.)
-  // False when the input ends before the frame does or cannot be read (CutShort()).
+  // False when the input ends before the frame does, or at damage (Fault()).
   bool ReadFrame(std::int64_t start, analysis::TimeFrame &frame);
-  // After a read came up short: true when the input ended before its data did, as far as
-  // libsndfile tells: a decoder that failed on damaged data, or a header that promises more
-  // data than the input held.
-  bool CutShort() const;
+  // After a read came up short, how the input ended, from what was read against what the
+  // header or container promises and from the decoder's errors: nothing when every promised
+  // sample was read; "cut short after N samples" when the data ends before the promise;
+  // "damaged after N samples: REASON" when the decoder failed, or gave fewer samples than
+  // promised with the data still there. N counts the samples read, the last that are kept.
+  std::optional<std::string> Fault();
 
 private:
   // Opens what `open` gives, keeping the reason it failed.
   void Open(const std::function<SNDFILE *()> &open);
+  // Opens the regular file or copy fd_.
+  void OpenSeekable();
   // Copies `stream` into an unnamed temporary file and opens that.
   void OpenCopy(const Stream &stream);
+  // Reads what the container promises before the first frame: where an Ogg stream is
+  // damaged, which bounds the samples that are given.
+  void CheckContainer();
+  // The fault of a read that came up short with no decoder error.
+  std::optional<std::string> Shortfall();
   // Reads up to `count` samples of the first channel into `samples`, or passes over them
   // when `samples` is null; returns how many there were.
   std::int64_t Read(std::int16_t *samples, std::int64_t count);
@@ -83,6 +94,20 @@ private:
   int fd_ = -1;
   // Read from a pipe as it comes.
   bool live_ = false;
+  // The bytes of fd_ (a regular file or copy) and how many there are.
+  std::uint64_t size_ = 0;
+  std::optional<DataChunk> data_;
+  // The bytes that libsndfile reads in place of fd_'s where a CAF file is cut short: the
+  // data chunk's length is the length that the file holds (the library refuses a length
+  // beyond the file's end).
+  struct Patched;
+  std::unique_ptr<Patched> patched_;
+  bool checked_ = false;
+  // An Ogg stream's pages; samples beyond `limit_` follow damage.
+  std::optional<OggPages> pages_;
+  std::optional<std::int64_t> limit_;
+  // The first error of the decoder, with libsndfile's reason.
+  std::optional<std::string> decodeError_;
   std::string openError_;
   std::optional<std::int64_t> length_;
   bool floatingPoint_ = false;

@@ -32,9 +32,6 @@ FrameSource::FrameSource(const Options &options, const std::string &input, std::
     sampleRate_ = options.rate.value_or(file_->SampleRate());
     first_ = options.start;
     hop_ = options.hop;
-    if (file_->Length() && TooShort(*file_->Length(), error)) {
-      return;
-    }
   }
   open_ = true;
 }
@@ -79,9 +76,9 @@ bool FrameSource::Next(int index, core::Measurement &run, const std::atomic<bool
   if (file_->ReadFrame(start, run.timeData)) {
     return true;
   }
-  // The frames before the damage stay as they are: they are the input's own.
-  if (file_->CutShort()) {
-    error = input_ + ": cut short after " + std::to_string(file_->Position()) + " samples";
+  // The frames before the end or the damage stay as they are: they are the input's own.
+  if (const std::optional<std::string> fault = file_->Fault()) {
+    error = input_ + ": " + *fault;
   } else if (frames_ || index == 0) {
     TooShort(file_->Position(), error);
   }

@@ -19,8 +19,8 @@ namespace cli {
 class FrameSource {
 public:
   // The pattern or capture of `options`, or the audio input `input`; on failure `error` says
-  // why in one line. An input whose length is known and too short for the frames asked for
-  // (one without a count) is refused before any frame.
+  // why in one line. An input too short for the frames asked for gives the frames that it
+  // holds before the error, whatever its route: a pipe's length is known only at its end.
   FrameSource(const Options &options, const std::string &input, std::string &error);
 
   bool IsOpen() const { return open_; }
@@ -33,7 +33,8 @@ public:
   // the run's pattern parameter, which the run steps after each pass. False at the end of the
   // source, with `error` empty after the frames asked for, at the end of an input without a
   // count after its first frame, and at a stop of the capture; otherwise `error` says why: an
-  // input too short for the frames asked for (or for one frame), or cut short.
+  // input too short for the frames asked for (or for one frame), cut
+  // short or damaged.
   bool Next(int index, core::Measurement &run, const std::atomic<bool> &stop, std::string &error);
 
 private:

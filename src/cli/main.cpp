@@ -29,20 +29,19 @@ int Print(std::string_view text) {
 } // namespace
 
 int main(int argc, char *argv[]) {
+  const cli::ParsedCommandLine command =
+      cli::ParseCommandLine({argv + 1, static_cast<std::size_t>(argc - 1)});
+  // The help needs no arithmetic: it is shown whatever VIREO_ARITHMETIC says.
+  if (command.request == cli::Request::Help) {
+    return Print(cli::UsageText());
+  }
   if (const auto error = analysis::PathChoiceError()) {
     std::cerr << "vireo-analyse: " << *error << '\n';
     return cli::kExitFailure;
   }
-  const cli::ParsedCommandLine command =
-      cli::ParseCommandLine({argv + 1, static_cast<std::size_t>(argc - 1)});
-  switch (command.request) {
-  case cli::Request::Help:
-    return Print(cli::UsageText());
-  case cli::Request::Version:
+  if (command.request == cli::Request::Version) {
     return Print("vireo-analyse (Vireo) " VIREO_VERSION "\narithmetic: " +
                  std::string(analysis::PathName(analysis::CurrentPath())) + "\n");
-  case cli::Request::Run:
-    break;
   }
   if (!command.error.empty()) {
     std::cerr << "vireo-analyse: " << command.error << '\n';

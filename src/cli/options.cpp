@@ -86,7 +86,11 @@ std::string HelpLine(std::string_view option, std::string_view description) {
   return text + '\n';
 }
 
-template <auto member> Refusal SetText(Options &options, std::string_view text) {
+// The name of a file or folder to write: an empty one would name none.
+template <auto member> Refusal SetName(Options &options, std::string_view text) {
+  if (text.empty()) {
+    return "is no name";
+  }
   options.*member = std::string(text);
   return std::nullopt;
 }
@@ -175,14 +179,15 @@ const KnownOption kOptions[] = {
     {"--linear", &Options::linear, nullptr},
     {"--zoom", nullptr, SetZoom},
     {"--view", nullptr, SetInteger<&Options::viewPosition, INT_MIN>},
-    {"--out", nullptr, SetText<&Options::out>},
-    {"--out-dir", nullptr, SetText<&Options::outDir>},
+    {"--out", nullptr, SetName<&Options::out>},
+    {"--out-dir", nullptr, SetName<&Options::outDir>},
     {"--png", &Options::png, nullptr},
     {"--peak", &Options::peak, nullptr},
+    {"--names", &Options::names, nullptr},
     {"--table", nullptr, SetTable},
-    {"--table-out", nullptr, SetText<&Options::tableOut>},
+    {"--table-out", nullptr, SetName<&Options::tableOut>},
     {"--bins", &Options::bins, nullptr},
-    {"--spectrogram", nullptr, SetText<&Options::spectrogram>},
+    {"--spectrogram", nullptr, SetName<&Options::spectrogram>},
     {"--axes", &Options::axes, nullptr},
     {"-j", nullptr, SetInteger<&Options::jobs, 1>},
     {"--jobs", nullptr, SetInteger<&Options::jobs, 1>},
@@ -200,7 +205,7 @@ std::string CheckCombination(const Options &o, const std::set<std::string_view> 
   }
   for (const std::string_view fileOnly : {"--start", "--hop"}) {
     if (given.contains(fileOnly) && !files) {
-      return std::string(fileOnly) + " goes with --input";
+      return std::string(fileOnly) + " goes with input files";
     }
   }
   if (given.contains("--frames") && !o.frames && !files) {
@@ -214,7 +219,15 @@ std::string CheckCombination(const Options &o, const std::set<std::string_view> 
     return "--out NAME takes one input; give --out-dir DIR for several";
   }
   if (o.png && !o.out && !o.outDir) {
-    return "--png needs --out NAME or --out-dir DIR";
+    return "--png goes with --out NAME or --out-dir DIR";
+  }
+  for (const std::string_view viewOnly : {"--zoom", "--view"}) {
+    if (given.contains(viewOnly) && !o.png && !o.spectrogram) {
+      return std::string(viewOnly) + " goes with --png or --spectrogram FILE";
+    }
+  }
+  if (o.names && !o.peak) {
+    return "--names goes with --peak";
   }
   if ((o.tableOut || o.bins) && !o.table) {
     return std::string(o.bins ? "--bins" : "--table-out") + " goes with --table FORMAT";
@@ -240,6 +253,9 @@ std::string CheckCombination(const Options &o, const std::set<std::string_view> 
 ParsedCommandLine ParseCommandLine(std::span<const char *const> args) {
   ParsedCommandLine result;
   for (const std::string_view arg : args) {
+    if (arg == "--") {
+      break;
+    }
     if (arg == "--help" || arg == "-h") {
       result.request = Request::Help;
       return result;
@@ -250,9 +266,15 @@ ParsedCommandLine ParseCommandLine(std::span<const char *const> args) {
     }
   }
   std::set<std::string_view> given;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (arg == "-" || !arg.starts_with('-')) {
+    // After "--" every argument is an input, even one that starts with '-'.
+    if (arg == "--" && !optionsEnded) {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
       result.options.inputs.emplace_back(arg);
       continue;
     }
@@ -311,8 +333,12 @@ std::string UsageText() {
          "                   WAV with integer or float samples is read as it comes; any\n"
          "                   other is first copied to its end into an unnamed file in\n"
          "                   $TMPDIR (or /tmp), which takes its size on disk until done\n"
-         "  --recursive DIR  every audio file under DIR, in name order (may be repeated),\n"
-         "                   except .raw files and the --out-dir folder\n"
+         "  --recursive DIR  every audio file under DIR, in name order (may be repeated):\n"
+         "                   the extensions of libsndfile's formats and their common\n"
+         "                   aliases (.wav .flac .ogg .oga .opus .mp3 .aiff .aifc .au\n"
+         "                   .snd .caf .w64 ...), except .raw files and the --out-dir\n"
+         "                   folder. A file's format is taken from its bytes, never from\n"
+         "                   its name, as a pipe's must be\n"
          "  --capture S      S seconds from the audio server's default source, frame\n"
          "                   after frame (0: until Ctrl-C, which ends the capture\n"
          "                   cleanly)\n"
@@ -320,7 +346,7 @@ std::string UsageText() {
          "  --hop H          samples from one frame's start to the next (default 4096)\n"
          "  --frames M|all   frames per source (default: 1 of a pattern, every whole\n"
          "                   frame of an input); an input too short for M frames, or\n"
-         "                   for one, is an error\n"
+         "                   for one, is an error after the frames that it holds\n"
          "\n"
          "Settings:\n" +
          HelpLine("--rate R", "sampling frequency in Hz, above 0 (default: the file's, or " +
@@ -334,6 +360,7 @@ std::string UsageText() {
                   "bins per column of the picture: " + Listed(display::kBinsPerColumn, Number) +
                       " (default " + Number(display::kBinsPerColumn[0]) + ")") +
          "  --view V         first bin shown (default 0), held within the range shown\n"
+         "                   (--zoom and --view go with --png or --spectrogram)\n"
          "\n"
          "Output:\n"
          "  --out NAME       write NAME1.raw and NAME1.spc, NAME2... for each frame (one\n"
@@ -343,15 +370,22 @@ std::string UsageText() {
          "                   stdin, patternN, capture); folders are made as needed\n"
          "  --png            also write the picture of each frame as NAME1.png...\n"
          "  --peak           print frame, strongest bin (0-2047), its frequency and\n"
-         "                   level; with several inputs each line starts with the input's\n"
-         "                   name, with a tab, line feed and backslash written as \\t, \\n\n"
-         "                   and \\\\\n"
+         "                   level. A line starts with the input's name and a tab when\n"
+         "                   the command names several inputs or a --recursive folder\n"
+         "                   (whatever it holds), or with --names; a tab, line feed,\n"
+         "                   carriage return and backslash in it are written as \\t,\n"
+         "                   \\n, \\r and \\\\\n"
+         "  --names          with --peak: start every line with the input's name\n"
          "  --table FORMAT   one row per frame and input, csv or json (one object per\n"
          "                   line): input, frame, start sample, time in seconds, peak\n"
          "                   bin, frequency, level and the note as the window's cursor\n"
          "                   readout names it. CSV holds the input's name as its bytes,\n"
          "                   quoted where needed; JSON writes each byte of it that is not\n"
-         "                   UTF-8 as \\udcXX (as Python's surrogateescape reads it)\n"
+         "                   UTF-8 as \\udcXX (as Python's surrogateescape reads it).\n"
+         "                   Rows and peak lines end with LF, not CR LF: they are for\n"
+         "                   this system's line tools, which would keep a CR in the last\n"
+         "                   field (the .raw and .spc files keep the window's CR LF).\n"
+         "                   The CSV header comes with the first row, none without rows\n"
          "  --bins           with --table: a row for every bin of every frame instead\n"
          "  --table-out FILE\n"
          "                   write the table to FILE instead of the standard output\n"
@@ -365,12 +399,15 @@ std::string UsageText() {
          "  --quiet          no progress bar\n"
          "  -h, --help       show this help and exit\n"
          "  --version        show the version and exit\n"
+         "  --               end of the options: every argument after it is an input\n"
          "\n"
          "Files appear whole or not at all: a frame's .spc is in place before its .raw,\n"
          "and an interrupted run leaves no temporary files. A bad input is reported on\n"
-         "one line and the others are still analysed. An input that is cut short keeps\n"
-         "the whole frames before the damage, and is reported as 'NAME: cut short after\n"
-         "N samples'.\n"
+         "one line and the others are still analysed. An input whose data ends before\n"
+         "its header or container says it should is reported as 'NAME: cut short after\n"
+         "N samples'; one whose decoder fails, or gives fewer samples than promised\n"
+         "with data left, as 'NAME: damaged after N samples: REASON'. Either keeps the\n"
+         "whole frames before the end or the damage.\n"
          "\n"
          "Exit status: 0 success, 1 unreadable input or unwritable output, 2 usage error.\n";
 }

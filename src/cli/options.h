@@ -46,6 +46,8 @@ struct Options {
   std::optional<std::string> outDir;
   bool png = false;
   bool peak = false;
+  // Peak lines start with the source's name for any number of sources.
+  bool names = false;
   std::optional<TableFormat> table;
   std::optional<std::string> tableOut;
   bool bins = false;
@@ -65,8 +67,9 @@ struct ParsedCommandLine {
 };
 
 // Reads the arguments after the program name. Options take their value as the next argument
-// or after '=' ("--gain 10", "--gain=10"), -j also joined ("-j4"); other arguments are input
-// files. --help and --version win over everything else.
+// or after '=' ("--gain 10", "--gain=10"), -j also joined ("-j4"); other arguments, and every
+// argument after "--", are input files. --help and --version before any "--" win over
+// everything else.
 ParsedCommandLine ParseCommandLine(std::span<const char *const> args);
 
 // The text that --help prints.

@@ -56,9 +56,13 @@ void ProgressBar::Show(bool now) {
   if (frames_ > 0) {
     frames += '/' + std::to_string(frames_);
   }
+  // The noun agrees with the number it follows: "1/1 file", "1 frame", "1/2 frames".
+  const auto noun = [](std::int64_t count, const char *word) {
+    return std::string(" ") + word + (count == 1 ? "" : "s");
+  };
   std::cerr << "\r[" << std::string(filled, '#') << std::string(kProgressWidth - filled, ' ')
-            << "] " << filesDone_ << '/' << files_ << " files, " << frames << " frames"
-            << std::flush;
+            << "] " << filesDone_ << '/' << files_ << noun(files_, "file") << ", " << frames
+            << noun(frames_ > 0 ? frames_ : framesDone_, "frame") << std::flush;
 }
 
 } // namespace cli

@@ -82,6 +82,7 @@ std::string EscapedName(std::string_view name) {
     const char *const replacement = c == '\\'   ? "\\\\"
                                     : c == '\t' ? "\\t"
                                     : c == '\n' ? "\\n"
+                                    : c == '\r' ? "\\r"
                                                 : nullptr;
     if (replacement != nullptr) {
       escaped += replacement;

@@ -18,8 +18,9 @@ struct FramePlace {
   double time;
 };
 
-// A source's name for the start of a peak line: a backslash, a tab and a line feed written as
-// \\, \t and \n, so that the name ends at the line's first tab and the line at its end.
+// A source's name for the start of a peak line: a backslash, a tab, a line feed and a carriage
+// return written as \\, \t, \n and \r, so that the name ends at the line's first tab and the
+// line at its end, for readers that take a carriage return for a line end as well.
 std::string EscapedName(std::string_view name);
 
 // The CSV header line (with its line end); JSON has none.

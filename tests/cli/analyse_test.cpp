@@ -197,7 +197,7 @@ TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
       {{"cut.ogg", "--table", "csv"}, {}, 1, cutAfter["cut.ogg"]},
       {{"--pattern", "1"}, {}, 2, "nothing to write"},
       {{"--pattern", "1", "--colour", "--peak"}, {}, 2, "unknown option '--colour'"},
-      {{"--input", ".", "--peak"}, {}, 1, "cannot read .: is a directory"},
+      {{"--input", ".", "--peak"}, {}, 1, "cannot read .: it is a directory"},
       {{"--pattern", "1", "--frames", "99999999999", "--peak"}, {}, 2, "' is too large"},
       {{"--help"}, "/dev/full", 1, "cannot write the standard output: "},
       {{"short.wav", "notes.wav", "--out", "X"}, {}, 2, "--out NAME takes one input"},

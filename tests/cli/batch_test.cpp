@@ -203,7 +203,7 @@ TEST_F(BatchTest, ManyInputsGiveTheSameBytesForAnyNumberOfJobs) {
       const Result result = Run({"two.flac", "--recursive", "a", "-j", jobs, "--out-dir", out,
                                  "--table", format, "--hop", "3000"});
       EXPECT_EQ(result.exitCode, 1);
-      EXPECT_EQ(result.err, "vireo-analyse: cannot read a/bad.wav: Format not recognised.\n");
+      EXPECT_EQ(result.err, "vireo-analyse: cannot read a/bad.wav: Format not recognised\n");
       const std::map<QString, QByteArray> files = Files(Path(out));
       if (firstFiles.empty()) {
         firstTable = result.out;
