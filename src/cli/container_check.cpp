@@ -30,9 +30,10 @@ std::uint64_t Number(std::string_view bytes, std::size_t at, std::size_t size, b
   return value;
 }
 
-// RIFF, RIFX and RF64 WAV: 4-byte chunk names and lengths, chunks of even length; RF64 keeps
-// the data's length in its ds64 chunk.
-std::optional<DataChunk> WaveData(const ReadAt &bytes, bool little, bool rf64) {
+// RIFF, RIFX and RF64 WAV, and AIFF: 4-byte chunk names and lengths, chunks of even length, the
+// data in the chunk `name`; RF64 keeps the data's length in its ds64 chunk.
+std::optional<DataChunk> ChunkedData(const ReadAt &bytes, std::string_view name, bool little,
+                                     bool rf64) {
   std::optional<std::uint64_t> longLength;
   std::uint64_t at = 12;
   for (int i = 0; i < kMostChunks; ++i) {
@@ -44,7 +45,7 @@ std::optional<DataChunk> WaveData(const ReadAt &bytes, bool little, bool rf64) {
     if (rf64 && head.starts_with("ds64")) {
       longLength = Number(head, 16, 8, true);
     }
-    if (head.starts_with("data")) {
+    if (head.starts_with(name)) {
       const std::uint64_t length = rf64 && longLength ? *longLength : size;
       if (length == 0 || (!rf64 && length >= kUnknownLength)) {
         return DataChunk{};
@@ -70,23 +71,6 @@ std::optional<DataChunk> Wave64Data(const ReadAt &bytes) {
       return DataChunk{at + size, {}};
     }
     at += (size + 7) / 8 * 8;
-  }
-  return DataChunk{};
-}
-
-// AIFF and AIFF-C: big-endian 4-byte chunk names and lengths, chunks of even length.
-std::optional<DataChunk> AiffData(const ReadAt &bytes) {
-  std::uint64_t at = 12;
-  for (int i = 0; i < kMostChunks; ++i) {
-    const std::string head = bytes(at, 8);
-    if (head.size() < 8) {
-      return DataChunk{};
-    }
-    const std::uint64_t size = Number(head, 4, 4, false);
-    if (head.starts_with("SSND")) {
-      return size >= kUnknownLength ? DataChunk{} : DataChunk{at + 8 + size, {}};
-    }
-    at += 8 + size + (size & 1);
   }
   return DataChunk{};
 }
@@ -205,13 +189,13 @@ std::optional<DataChunk> FindDataChunk(const ReadAt &bytes) {
       std::string_view(head).substr(0, std::min<std::size_t>(4, head.size()));
   const std::string_view kind = head.size() >= 12 ? std::string_view(head).substr(8, 4) : "";
   if ((id == "RIFF" || id == "RIFX" || id == "RF64") && kind == "WAVE") {
-    return WaveData(bytes, id != "RIFX", id == "RF64");
+    return ChunkedData(bytes, "data", id != "RIFX", id == "RF64");
   }
   if (id == "riff" && head.size() >= 28 && std::string_view(head).substr(24, 4) == "wave") {
     return Wave64Data(bytes);
   }
   if (id == "FORM" && (kind == "AIFF" || kind == "AIFC")) {
-    return AiffData(bytes);
+    return ChunkedData(bytes, "SSND", false, false);
   }
   if (id == ".snd" || id == "dns.") {
     const bool little = id == "dns.";
