@@ -5,6 +5,7 @@
 
 #include "analysis/arithmetic_path.h"
 #include "analysis/fft.h"
+#include "analysis/frame_result.h"
 #include "analysis/frame_scaling.h"
 #include "analysis/level.h"
 #include "core/measurement.h"
@@ -111,24 +112,22 @@ void ComputeFFT(benchmark::State &state, ArithmeticPath path) {
   });
 }
 
-// Scaling with the window, the transform and the levels of the 2048 displayed bins folded into
-// their columns of eight, as one frame pass does before drawing; with `dirty`, after code that
-// left the upper halves of the vector registers dirty.
+// Scaling with the window, the transform and the powers and levels of all bins, as one frame
+// pass measures them before drawing, and the strongest level; with `dirty`, after code that left
+// the upper halves of the vector registers dirty.
 void AnalysisPass(benchmark::State &state, ArithmeticPath path, bool decibel, bool dirty) {
   const analysis::TimeFrame source = TestFrame();
-  analysis::TimeFrame frame;
-  analysis::SpectrumFrame spectrum;
-  std::array<double, kFrameLength / 2> levels;
+  analysis::FrameResult result;
   OnPath(state, path, [&] {
     if (dirty) {
       DirtyUpperHalves();
     }
-    frame = source;
-    analysis::ScaleFrame(frame, 1.0, true);
-    analysis::ComputeFFT(frame, spectrum);
-    analysis::BinLevels(spectrum, 0, kFrameLength / 2, decibel, levels.data());
+    result.samples = source;
+    analysis::ScaleFrame(result.samples, 1.0, true);
+    analysis::ComputeFFT(result.samples, result.spectrum);
+    analysis::MeasureBins(result, decibel);
     double strongest = 999;
-    for (const double &level : levels) {
+    for (const double &level : result.levels) {
       strongest = analysis::StrongerOf(strongest, level);
     }
     benchmark::DoNotOptimize(strongest);

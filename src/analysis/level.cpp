@@ -8,6 +8,7 @@
 #include "analysis/lane_paths.h"
 #include "analysis/log_reduction.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -80,9 +81,9 @@ template <typename L> VIREO_KERNEL auto RoundsToHi(const exact::Pair<L> &level, 
   return (!IsPowerOfTwo(level.hi)) & (margin > budget);
 }
 
-// The linear level (1 - 10 √p) × 90.31 of the power p = square0 + square1 in each lane, as the
-// literal route rounds it, and the lanes it cannot decide: zero, infinite and NaN powers among
-// them (their level is NaN here).
+// The linear level (1 - 10 √p) × 90.31 of the power p in each lane, as the literal route rounds
+// it, and the lanes it cannot decide: zero, infinite and NaN powers among them (their level is
+// NaN here).
 // √p = h + l: h = RN53(√p) (correctly rounded on every processor), p - h² exact, and
 // l = (p - h²) / 2h off by the division's rounding and the dropped (√p - h)² / 2h: |h + l - √p|
 // < 2^-105 √p. Then X = (1 - 10 √p) c = c - K √p with c = 90.31 and K = 10 c in double-double:
@@ -94,9 +95,8 @@ template <typename L> VIREO_KERNEL auto RoundsToHi(const exact::Pair<L> &level, 
 // terms cancel in X while the roundings of √p and 10 √p stay: the budget follows 10 c √p.
 // Threshold: 2^-62 (|hi| + 10 c h) exceeds |V - X| + |F - X| (with |X| ≤ |hi| (1 + 2^-52) and
 // √p ≤ h (1 + 2^-53)) by a factor of 1.9.
-template <typename L> VIREO_KERNEL auto LinearLevel(const L &square0, const L &square1) {
+template <typename L> VIREO_KERNEL auto LinearLevel(const L &p) {
   using namespace exact;
-  const auto [p, powerSure] = Power(square0, square1);
   const L root = Sqrt(p);
   const L rootLow = CancellingFma(root, root, -p) / (root * -2.0);
   const Pair<L> product = TwoProduct(root, kLinearRootScale);
@@ -104,12 +104,12 @@ template <typename L> VIREO_KERNEL auto LinearLevel(const L &square0, const L &s
   const L differenceLow = difference.lo - MultiplyAdd(rootLow, kLinearRootScale, product.lo);
   const Pair<L> level = TwoSum(difference.hi, differenceLow);
   const L budget = (Abs(level.hi) + root * kLinearRootScale) * 0x1p-62;
-  return std::pair(level.hi, !(powerSure & RoundsToHi(level, budget)));
+  return std::pair(level.hi, !RoundsToHi(level, budget));
 }
 
-// The decibel level -10 × log10(p) of the power p = square0 + square1 in each lane, as the
-// literal route rounds it, and the lanes it cannot decide: zero, infinite and NaN powers among
-// them.
+// The decibel level -10 × log10(p) of the power p in each lane, as the literal route rounds it,
+// and the lanes it cannot decide: zero, infinite and NaN powers among them. Subnormal powers must
+// be left out by the caller: the reduction takes p as normal.
 // Budget: V = RN64(RN64(c × log2 p) × -10) with c = RN64(log10 2) is three 64-bit roundings
 // away from X = -10 log10 p: |V - X| ≤ 3 × 2^-64 (1 + 2^-63) |X| < 2^-62.41 |X|. F is within
 // 2^-66 |X| (2^-68.8 measured near p = 1 + 2^-8): ln p = e ln 2 + offset + log1p(r) with |r| ≤
@@ -120,11 +120,9 @@ template <typename L> VIREO_KERNEL auto LinearLevel(const L &square0, const L &s
 // 2^-9 when either is used), the double-double sums and the product 2^-100.
 // Threshold: a margin above 2^-61 |hi| exceeds |V - F| < 2^-62.29 |X| by a factor of 2.4, so V
 // lies between the same midpoints as F (RoundsToHi).
-template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &square1) {
+template <typename L> VIREO_KERNEL auto Decibels(const L &p) {
   using namespace exact;
-  const auto [p, powerSure] = Power(square0, square1);
-  // Zero power has its own level; the power is never subnormal (a nonzero square of a float is
-  // at least 2^-298).
+  // Zero power has its own level.
   const auto positive = p > 0.0;
 
   // ln p = e ln 2 + offset + log1p(r) (log_reduction.h).
@@ -151,51 +149,90 @@ template <typename L> VIREO_KERNEL auto Decibels(const L &square0, const L &squa
   const L productLow =
       product.lo + MultiplyAdd(kDecibelFactor.hi, logarithm.lo, kDecibelFactor.lo * logarithm.hi);
   const Pair<L> result = FastTwoSum(product.hi, productLow);
-  return std::pair(result.hi,
-                   !(powerSure & positive & RoundsToHi(result, Abs(result.hi) * kLevelMargin)));
+  return std::pair(result.hi, !(positive & RoundsToHi(result, Abs(result.hi) * kLevelMargin)));
 }
 
-// The level of one bin in either scale, as the fast kernel gives it, and the lanes in doubt.
-template <typename L>
-VIREO_KERNEL auto FastLevel(const L &square0, const L &square1, bool decibel) {
-  return decibel ? Decibels(square0, square1) : LinearLevel(square0, square1);
+// The level of the power p in either scale, as the fast kernel gives it, and the lanes in doubt.
+template <typename L> VIREO_KERNEL auto FastLevel(const L &p, bool decibel) {
+  return decibel ? Decibels(p) : LinearLevel(p);
 }
 
-double FloatBinLevel(float re, float im, bool decibel) {
-  const auto [level, doubtful] =
-      FastLevel(static_cast<double>(re) * re, static_cast<double>(im) * im, decibel);
-  if (!doubtful) {
-    return level;
-  }
-  if (re == 0 && im == 0) {
+// The literal level of a power whose fast level is in doubt; zero power, common in silence, is
+// not counted as a fall-back.
+double DoubtfulLevel(double power, bool decibel) {
+  if (power == 0) {
     return decibel ? kZeroPowerLevel : kLinearLevelScale;
   }
   ++Fallbacks().levels;
-  return LiteralLevel(LiteralPower(re, im), decibel);
+  return LiteralLevel(power, decibel);
 }
 
-// Levels of the bins first … first + count - 1, as many at a time as the lanes of D hold, the
-// doubtful ones through FloatBinLevel, as far as whole groups go: returns how many it gave.
+// The power and the level of the bin (re, im), from the fast kernel where it decides them.
+double FloatBinLevel(float re, float im, bool decibel, double &power) {
+  const auto [p, powerSure] = Power(static_cast<double>(re) * re, static_cast<double>(im) * im);
+  const auto [level, doubtful] = FastLevel(p, decibel);
+  if (powerSure && !doubtful) {
+    power = p;
+    return level;
+  }
+  power = re == 0 && im == 0 ? 0 : LiteralPower(re, im);
+  return DoubtfulLevel(power, decibel);
+}
+
+// The lanes of the doubles the level kernel runs on: two registers at a time on the vector
+// paths, whose two chains through the long kernel keep more of the processor busy; one double on
+// the portable path (there two would not fit the SSE registers).
+template <typename L>
+using LevelLanes = std::conditional_t<exact::kIsLane<typename L::Doubles>,
+                                      exact::Twin<typename L::Doubles>, typename L::Doubles>;
+
+// Powers and levels of the bins first … first + count - 1, as many at a time as the lanes hold,
+// the doubtful ones through FloatBinLevel, as far as whole groups go: returns how many it gave.
 template <typename L>
 VIREO_KERNEL int LaneBinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel,
-                               double *levels) {
-  // Two registers of doubles at a time on the vector paths, whose two chains through the long
-  // kernel keep more of the processor busy; one double on the portable path (there two would
-  // not fit the SSE registers).
-  using D = std::conditional_t<exact::kIsLane<typename L::Doubles>,
-                               exact::Twin<typename L::Doubles>, typename L::Doubles>;
+                               double *powers, double *levels) {
+  using D = LevelLanes<L>;
   constexpr int kLanes = exact::kWidth<D>;
   int i = 0;
   for (; i + kLanes <= count; i += kLanes) {
     D re, im;
     exact::LoadPairs(&spectrum[2 * (first + i)], re, im);
-    const auto [level, doubtful] = FastLevel(re * re, im * im, decibel);
+    const auto [p, powerSure] = Power(re * re, im * im);
+    const auto [level, levelDoubtful] = FastLevel(p, decibel);
+    const auto doubtful = (!powerSure) | levelDoubtful;
+    exact::Store(&powers[i], p);
     exact::Store(&levels[i], level);
     if (!exact::None(doubtful)) [[unlikely]] {
       for (int lane = 0; lane < kLanes; ++lane) {
         if (exact::At(doubtful, lane)) {
           const int bin = first + i + lane;
-          levels[i + lane] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
+          levels[i + lane] =
+              FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel, powers[i + lane]);
+        }
+      }
+    }
+  }
+  return i;
+}
+
+// Levels of the powers[0 … count - 1] as many at a time as the lanes of D hold, as far as whole
+// groups go: returns how many it gave. Powers that are not normal doubles are left to the literal
+// route.
+template <typename D>
+VIREO_KERNEL int PowerLevelsIn(const double *powers, int count, bool decibel, double *levels) {
+  using namespace exact;
+  constexpr int kLanes = kWidth<D>;
+  int i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    D p;
+    Load(&powers[i], p);
+    const auto [level, levelDoubtful] = FastLevel(p, decibel);
+    const auto doubtful = NotGreater(p, D(DBL_MIN)) | NotGreater(D(INFINITY), p) | levelDoubtful;
+    Store(&levels[i], level);
+    if (!None(doubtful)) [[unlikely]] {
+      for (int lane = 0; lane < kLanes; ++lane) {
+        if (At(doubtful, lane)) {
+          levels[i + lane] = DoubtfulLevel(powers[i + lane], decibel);
         }
       }
     }
@@ -209,20 +246,30 @@ double BinLevel(double re, double im, bool decibel) {
   exact::CleanUpperHalves();
   const float reFloat = static_cast<float>(re), imFloat = static_cast<float>(im);
   if (reFloat == re && imFloat == im) {
-    return FloatBinLevel(reFloat, imFloat, decibel);
+    double power;
+    return FloatBinLevel(reFloat, imFloat, decibel, power);
   }
   return LiteralLevel(LiteralPower(re, im), decibel);
 }
 
-void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *levels) {
+void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *powers,
+               double *levels) {
   int i = exact::OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
-    return LaneBinLevels<decltype(lanes)>(spectrum, first, count, decibel, levels);
+    return LaneBinLevels<decltype(lanes)>(spectrum, first, count, decibel, powers, levels);
   });
   exact::CleanUpperHalves();
   for (; i < count; ++i) {
     const int bin = first + i;
-    levels[i] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel);
+    levels[i] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel, powers[i]);
   }
+}
+
+void PowerLevels(const double *powers, int count, bool decibel, double *levels) {
+  const int i = exact::OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
+    return PowerLevelsIn<LevelLanes<decltype(lanes)>>(powers, count, decibel, levels);
+  });
+  exact::CleanUpperHalves();
+  PowerLevelsIn<double>(powers + i, count - i, decibel, levels + i);
 }
 
 double LevelToAmplitude(double linearLevel) {

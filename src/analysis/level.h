@@ -11,8 +11,17 @@ namespace analysis {
 // otherwise (1 - 10 × sqrt(p)) × 90.31: 0 at magnitude 0.1, 90.31 at magnitude 0.
 double BinLevel(double re, double im, bool decibel);
 
-// BinLevel of the bins first … first + count - 1 of a spectrum into levels[0 … count - 1].
-void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *levels);
+// The bins first … first + count - 1 of a spectrum: into powers[0 … count - 1] each bin's power
+// p = RN53(RN64(re² + im²)), into levels[0 … count - 1] its BinLevel. On the lanes of the
+// arithmetic path, the doubtful lanes redone the literal way.
+void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *powers,
+               double *levels);
+
+// The level of each of `count` double powers (statistics of powers, sums over bands): exactly
+// what BinLevel gives for a bin whose power is that double, on the lanes of the arithmetic path.
+// Any double is taken as BinLevel's literal route takes it: in dB zero, negative and NaN powers
+// give 999 and +inf gives -inf; on the linear scale negative and NaN powers give NaN.
+void PowerLevels(const double *powers, int count, bool decibel, double *levels);
 
 // The stronger (smaller) of two levels: a reference to `a` if a < b, otherwise to `b`.
 inline const double &StrongerOf(const double &a, const double &b) {

@@ -77,7 +77,7 @@ void TForm1::CloseWaveInput() {
 }
 
 void TForm1::CopyWaveFrame() {
-  sources::ReadWaveFrame(*WaveHeaders[CurrentBuffer], Run->timeData);
+  sources::ReadWaveFrame(*WaveHeaders[CurrentBuffer], Run->result.samples);
 }
 
 void TForm1::CheckWaveError(sources::WaveResult code) {

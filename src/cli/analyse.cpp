@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/level.h"
+#include "analysis/frame_result.h"
 #include "cli/audio_file.h"
 #include "cli/file_io.h"
 #include "cli/frame_source.h"
@@ -153,10 +153,10 @@ void BeginRun(core::Measurement &run, const Options &options, double rate) {
 
 // The strongest of the displayable bins 0 ... 2047 by the level of the run's scale; the lowest
 // bin among equals.
-int PeakBin(const core::Measurement &run) {
-  std::array<double, kAllBins> levels;
-  analysis::BinLevels(run.spectrumData, 0, kAllBins, run.view.decibel, levels.data());
-  return static_cast<int>(std::min_element(levels.begin(), levels.end()) - levels.begin());
+int PeakBin(const analysis::FrameResult &result) {
+  const auto &levels = result.levels;
+  return static_cast<int>(std::min_element(levels.begin(), levels.begin() + kAllBins) -
+                          levels.begin());
 }
 
 // The note and octave of the bin's frequency as the cursor readout names them, without the
@@ -282,7 +282,8 @@ bool Run::WriteFiles(const Job &job, const core::Measurement &run, int frame, st
   if (!raw.Open(name + ".raw") || !raw.Write(run.RawText())) {
     return failed(raw);
   }
-  if (!spectrum.Open(name + ".spc") || !spectrum.Write(run.SpectrumText())) {
+  if (!spectrum.Open(name + ".spc") ||
+      !spectrum.Write(core::FormatSpectrumData(run.result, run.sampleRate))) {
     return failed(spectrum);
   }
   // The spectrum takes its name first: a .raw file is never newer than its .spc.
@@ -293,9 +294,9 @@ bool Run::WriteFiles(const Job &job, const core::Measurement &run, int frame, st
 }
 
 void Run::WriteLines(std::size_t index, const core::Measurement &run, const FramePlace &place) {
-  const int peak = PeakBin(run);
+  const int peak = PeakBin(run.result);
   const auto spectrumLine = [&run](int bin) {
-    return core::SpectrumLine(run.spectrumData, bin, run.sampleRate, run.view.decibel);
+    return core::SpectrumLine(run.result, bin, run.sampleRate);
   };
   if (options_.peak) {
     // The command line alone decides the layout: a folder that holds one file gives the lines

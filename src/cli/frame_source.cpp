@@ -65,7 +65,7 @@ bool FrameSource::Next(int index, core::Measurement &run, const std::atomic<bool
     return true;
   }
   if (capture_) {
-    if (capture_->NextFrame(run.timeData, stop, error)) {
+    if (capture_->NextFrame(run.result.samples, stop, error)) {
       return true;
     }
     if (!error.empty()) {
@@ -73,7 +73,7 @@ bool FrameSource::Next(int index, core::Measurement &run, const std::atomic<bool
     }
     return false;
   }
-  if (file_->ReadFrame(start, run.timeData)) {
+  if (file_->ReadFrame(start, run.result.samples)) {
     return true;
   }
   // The frames before the end or the damage stay as they are: they are the input's own.

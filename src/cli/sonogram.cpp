@@ -113,8 +113,7 @@ Spectrogram::Spectrogram(int first, int rows, int binsPerColumn)
 
 bool Spectrogram::AddColumn(const core::Measurement &run, std::string &error) {
   const int rows = store_.Height();
-  display::ColumnLevels(run.spectrumData, first_, rows, binsPerColumn_, run.view.decibel,
-                        levels_.data());
+  display::ColumnLevels(run.result.levels, first_, rows, binsPerColumn_, levels_.data());
   for (int row = 0; row < rows; ++row) {
     const int h = display::ColumnHeight(levels_[row]);
     // A bar of no height leaves the plot's background.

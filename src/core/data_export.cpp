@@ -38,24 +38,20 @@ std::string FormatRawData(const analysis::TimeFrame &timeData) {
   return Lines([&](int i) { return Line(std::to_string(i), timeData[i]); });
 }
 
-std::string SpectrumLine(const analysis::SpectrumFrame &spectrumData, int bin, double sampleRate,
-                         bool decibel) {
-  const double re = spectrumData[2 * bin];
-  const double im = spectrumData[2 * bin + 1];
+std::string SpectrumLine(const analysis::FrameResult &result, int bin, double sampleRate) {
   // bin × 2^-12 (exact) × sampleRate at extended precision, then rounded to double.
   using analysis::Extended;
   const double frequency =
       (Extended(bin) * Extended(1.0 / analysis::kFrameLength) * Extended(sampleRate)).ToDouble();
   // The level scale counts attenuation; the file shows the power in dB, so the sign flips
   // and the zero-power level 999 becomes -999.
-  const double value = decibel ? -analysis::BinLevel(re, im, true)
-                               : analysis::LevelToAmplitude(analysis::BinLevel(re, im, false));
+  const double level = result.levels[bin];
+  const double value = result.decibel ? -level : analysis::LevelToAmplitude(level);
   return Line(display::FormatFixed(frequency, kDecimals), value);
 }
 
-std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, double sampleRate,
-                               bool decibel) {
-  return Lines([&](int j) { return SpectrumLine(spectrumData, j, sampleRate, decibel); });
+std::string FormatSpectrumData(const analysis::FrameResult &result, double sampleRate) {
+  return Lines([&](int j) { return SpectrumLine(result, j, sampleRate); });
 }
 
 } // namespace core

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "analysis/frame.h"
+#include "analysis/frame_result.h"
 
 namespace core {
 
@@ -16,14 +17,13 @@ std::string FormatRawData(const analysis::TimeFrame &timeData);
 
 // The line of bin `bin` (0 ... 4095) in the spectrum file, without its line end: "%f\t%f" of
 // the frequency and the value that FormatSpectrumData writes for it.
-std::string SpectrumLine(const analysis::SpectrumFrame &spectrumData, int bin, double sampleRate,
-                         bool decibel);
+std::string SpectrumLine(const analysis::FrameResult &result, int bin, double sampleRate);
 
 // 4096 lines "%f\t%f", one per bin j of the whole transform: the frequency j × sampleRate /
-// 4096, then with `decibel` the power in dB, 10 × log10(re² + im²) or -999 for zero power,
-// otherwise the amplitude sqrt(re² + im²) as recovered from the bin's linear level.
-std::string FormatSpectrumData(const analysis::SpectrumFrame &spectrumData, double sampleRate,
-                               bool decibel);
+// 4096, then from the bin's level in the result's scale: in dB the power, 10 × log10(re² + im²)
+// or -999 for zero power, otherwise the amplitude sqrt(re² + im²) as recovered from the linear
+// level.
+std::string FormatSpectrumData(const analysis::FrameResult &result, double sampleRate);
 
 // Writes `text` byte for byte to the file `fileName` (in the file system's encoding), creating
 // it or replacing its content. True only when every byte reached the disk. On failure an

@@ -10,6 +10,10 @@
 
 namespace core {
 
+Measurement::Measurement() {
+  MeasureBins();
+}
+
 void Measurement::UpdateFrameTime() {
   view.frameTime = FrameTimeOf(sampleRate);
 }
@@ -30,16 +34,28 @@ void Measurement::StartRun() {
 }
 
 void Measurement::MakePattern(int index) {
-  sources::MakePattern(index, timeData, patternParam);
+  sources::MakePattern(index, result.samples, patternParam);
 }
 
 void Measurement::ProcessFrame() {
-  analysis::ScaleFrame(timeData, gain, window);
-  analysis::ComputeFFT(timeData, spectrumData);
+  analysis::ScaleFrame(result.samples, gain, window);
+  analysis::ComputeFFT(result.samples, result.spectrum);
+  MeasureBins();
   if (screen_) {
-    display::DrawRawStrip(*screen_, timeData);
+    display::DrawRawStrip(*screen_, result.samples);
     DrawSpectrum();
   }
+}
+
+void Measurement::MeasureBins() {
+  analysis::MeasureBins(result, view.decibel);
+}
+
+const analysis::FrameResult &Measurement::InViewScale() {
+  if (result.decibel != view.decibel) {
+    MeasureBins();
+  }
+  return result;
 }
 
 void Measurement::StepPatternParam() {
@@ -47,8 +63,8 @@ void Measurement::StepPatternParam() {
 }
 
 void Measurement::DrawSpectrum() {
-  display::DrawSpectrum(*screen_, palette_, spectrumData, view.viewOffset, view.binsPerColumn,
-                        view.decibel);
+  display::DrawSpectrum(*screen_, palette_, InViewScale().levels, view.viewOffset,
+                        view.binsPerColumn);
 }
 
 void Measurement::DrawLevelScale() {
@@ -61,11 +77,11 @@ void Measurement::DrawFrequencyAxis() {
 }
 
 std::string Measurement::RawText() const {
-  return FormatRawData(timeData);
+  return FormatRawData(result.samples);
 }
 
-std::string Measurement::SpectrumText() const {
-  return FormatSpectrumData(spectrumData, sampleRate, view.decibel);
+std::string Measurement::SpectrumText() {
+  return FormatSpectrumData(InViewScale(), sampleRate);
 }
 
 } // namespace core

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/frame.h"
+#include "analysis/frame_result.h"
 #include "analysis/frame_scaling.h"
 #include "core/settings.h"
 #include "display/canvas.h"
@@ -16,8 +17,8 @@ namespace core {
 
 class Measurement {
 public:
-  // Zero frame and spectrum, the start-up settings, no picture yet.
-  Measurement() = default;
+  // Zero frame and spectrum (measured), the start-up settings, no picture yet.
+  Measurement();
 
   // The settings, read by the next step that uses them; the front ends set them from their
   // controls or options. view.frameTime follows sampleRate only through UpdateFrameTime.
@@ -29,10 +30,9 @@ public:
   // The serial number of the next QuickSave.
   std::int32_t quickSaveNumber = 1;
 
-  // The frame that a source fills and a pass scales in place, and its spectrum; on cache-line
-  // boundaries for the vector loads of the pass.
-  alignas(64) analysis::TimeFrame timeData{};
-  alignas(64) analysis::SpectrumFrame spectrumData{};
+  // What the last pass produced and every step below reads: the frame that a source fills and
+  // a pass scales in place, its spectrum, and each bin's power and level.
+  analysis::FrameResult result{};
 
   // view.frameTime = 4096 / sampleRate, or 1 for a rate of 0.
   void UpdateFrameTime();
@@ -47,9 +47,13 @@ public:
   void StartRun();
   // Acquisition from the test pattern `index` (0 ... 7) with the pattern parameter.
   void MakePattern(int index);
-  // The pass on the acquired frame: gain and window, transform, then the raw strip and the
-  // spectrum drawn.
+  // The pass on the acquired frame: gain and window, transform, the powers and levels of the
+  // bins in the view's scale, then the raw strip and the spectrum drawn.
   void ProcessFrame();
+  // The powers and levels of the stored spectrum in the view's scale, once more: after the
+  // spectrum is changed other than by a pass. The redraws and exports below take it on
+  // themselves when the scale has changed since.
+  void MeasureBins();
   // The step of the pattern parameter after every frame.
   void StepPatternParam();
 
@@ -60,9 +64,12 @@ public:
 
   // The two export files of the stored frame and spectrum, the spectrum in the view's scale.
   std::string RawText() const;
-  std::string SpectrumText() const;
+  std::string SpectrumText();
 
 private:
+  // The result, measured again if its levels are in the other scale than the view's.
+  const analysis::FrameResult &InViewScale();
+
   std::unique_ptr<display::Canvas> screen_;
   display::Palette palette_{};
 };

@@ -3,7 +3,6 @@
 #include "analysis/exact_double.h"
 #include "analysis/extended.h"
 #include "analysis/lane_paths.h"
-#include "analysis/level.h"
 #include "display/layout.h"
 
 #include <algorithm>
@@ -120,38 +119,43 @@ void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h) {
 
 namespace {
 
-// levels[j] = StrongerOf(levels[2j], levels[2j + 1]) for j = 0 … count - 1, on the lanes of the
-// arithmetic path: each lane reads its pair before any lane writes.
-void FoldPairs(double *levels, int count) {
+// to[j] = StrongerOf(from[2j], from[2j + 1]) for j = 0 … count - 1, on the lanes of the
+// arithmetic path: each lane reads its pair before any lane writes, so `to` may be `from`.
+void FoldPairs(const double *from, double *to, int count) {
   InLanes(count, [&](auto lanes, int first) VIREO_KERNEL_LAMBDA {
     using L = typename decltype(lanes)::type;
     L a, b;
-    LoadPairs(levels + 2 * first, a, b);
-    Store(levels + first, Select(a < b, a, b));
+    LoadPairs(from + 2 * first, a, b);
+    Store(to + first, Select(a < b, a, b));
   });
 }
 
 } // namespace
 
-void ColumnLevels(const analysis::SpectrumFrame &spectrum, int first, int columns,
-                  int binsPerColumn, bool decibel, double *levels) {
-  analysis::BinLevels(spectrum, first, columns * binsPerColumn, decibel, levels);
+void ColumnLevels(const analysis::BinValues &binLevels, int first, int columns, int binsPerColumn,
+                  double *levels) {
+  const double *const bins = binLevels.data() + first;
+  if (binsPerColumn == 1) {
+    std::copy(bins, bins + columns, levels);
+    return;
+  }
   // Balanced tree of pairs within each column: (0,1) (2,3) ... first, then the pairs of those
   // results. The columns lie side by side and hold a power of two of bins, so each round folds
   // the adjacent pairs of the whole run, and column c's result ends up in entry c.
-  for (int width = binsPerColumn; width > 1; width /= 2) {
-    FoldPairs(levels, columns * width / 2);
+  FoldPairs(bins, levels, columns * binsPerColumn / 2);
+  for (int width = binsPerColumn / 2; width > 1; width /= 2) {
+    FoldPairs(levels, levels, columns * width / 2);
   }
 }
 
-ColumnHeights SpectrumHeights(const analysis::SpectrumFrame &spectrum, int viewOffset,
-                              int binsPerColumn, bool decibel) {
+ColumnHeights SpectrumHeights(const analysis::BinValues &binLevels, int viewOffset,
+                              int binsPerColumn) {
   const int z = static_cast<int>(
       std::bit_floor(static_cast<unsigned>(std::clamp(binsPerColumn, 1, kMaxBinsPerColumn))));
   const int first = std::clamp(viewOffset, 0, analysis::kFrameLength - kPlotColumns * z);
 
   std::array<double, kPlotColumns * kMaxBinsPerColumn> levels;
-  ColumnLevels(spectrum, first, kPlotColumns, z, decibel, levels.data());
+  ColumnLevels(binLevels, first, kPlotColumns, z, levels.data());
   ColumnHeights heights;
   HeightsOfLevels(levels.data(), kPlotColumns, heights.data());
   return heights;
@@ -165,10 +169,9 @@ void DrawSpectrumColumns(Canvas &canvas, const Palette &palette, const ColumnHei
   }
 }
 
-void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::SpectrumFrame &spectrum,
-                  int viewOffset, int binsPerColumn, bool decibel) {
-  DrawSpectrumColumns(canvas, palette,
-                      SpectrumHeights(spectrum, viewOffset, binsPerColumn, decibel));
+void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::BinValues &binLevels,
+                  int viewOffset, int binsPerColumn) {
+  DrawSpectrumColumns(canvas, palette, SpectrumHeights(binLevels, viewOffset, binsPerColumn));
 }
 
 } // namespace display

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "analysis/frame.h"
+#include "analysis/frame_result.h"
 #include "display/canvas.h"
 #include "display/layout.h"
 #include "display/palette.h"
@@ -30,26 +30,26 @@ int BarEntry(int h);
 // Sets the pen colour when it draws.
 void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h);
 
-// The levels of `columns` columns of `binsPerColumn` (1, 2, 4 or 8) bins each from bin
-// `first` on: each the strongest of its bins, folded with StrongerOf as a balanced tree of
-// pairs. `levels` holds columns × binsPerColumn values; the columns' levels end up in its first
-// `columns` entries. The bins must lie within the spectrum.
-void ColumnLevels(const analysis::SpectrumFrame &spectrum, int first, int columns,
-                  int binsPerColumn, bool decibel, double *levels);
+// The levels of `columns` columns of `binsPerColumn` (1, 2, 4 or 8) bins each from bin `first`
+// on: each the strongest of its bins' levels `binLevels`, folded with StrongerOf as a balanced
+// tree of pairs. `levels` holds columns × binsPerColumn values; the columns' levels end up in its
+// first `columns` entries. The bins must lie within the spectrum.
+void ColumnLevels(const analysis::BinValues &binLevels, int first, int columns, int binsPerColumn,
+                  double *levels);
 
 // The bar heights of the 256 plot columns for the bins viewOffset ... viewOffset + 256 *
-// binsPerColumn - 1: each column's ColumnHeight of the strongest of its binsPerColumn bins.
-// binsPerColumn is 1, 2, 4 or 8 (other values are brought to the nearest of these below, at
-// least 1); viewOffset is held within the spectrum, so no bin past 4095 is read.
+// binsPerColumn - 1 of a frame's levels: each column's ColumnHeight of the strongest of its
+// binsPerColumn bins. binsPerColumn is 1, 2, 4 or 8 (other values are brought to the nearest of
+// these below, at least 1); viewOffset is held within the spectrum, so no bin past 4095 is read.
 using ColumnHeights = std::array<int, kPlotColumns>;
-ColumnHeights SpectrumHeights(const analysis::SpectrumFrame &spectrum, int viewOffset,
-                              int binsPerColumn, bool decibel);
+ColumnHeights SpectrumHeights(const analysis::BinValues &binLevels, int viewOffset,
+                              int binsPerColumn);
 
 // Fills the plot area grey (the brush stays grey) and draws the bar of each column.
 void DrawSpectrumColumns(Canvas &canvas, const Palette &palette, const ColumnHeights &heights);
 
 // The spectrum plot: the bars of SpectrumHeights drawn by DrawSpectrumColumns.
-void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::SpectrumFrame &spectrum,
-                  int viewOffset, int binsPerColumn, bool decibel);
+void DrawSpectrum(Canvas &canvas, const Palette &palette, const analysis::BinValues &binLevels,
+                  int viewOffset, int binsPerColumn);
 
 } // namespace display

@@ -63,7 +63,8 @@ PassResult Pass(const TimeFrame &source, double gain, bool window, Scale scale, 
 PassResult FastPass(const TimeFrame &source, double gain, bool window) {
   return Pass(source, gain, window, ScaleFrame, ComputeFFT,
               [](const SpectrumFrame &spectrum, bool decibel, double *levels) {
-                BinLevels(spectrum, 0, kFrameLength, decibel, levels);
+                std::vector<double> powers(kFrameLength);
+                BinLevels(spectrum, 0, kFrameLength, decibel, powers.data(), levels);
               });
 }
 
@@ -310,8 +311,8 @@ TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
         EXPECT_EQ(FirstDifference(fast.data(), expected.data(), kFrameLength), -1) << what;
       } else {
         for (bool decibel : {true, false}) {
-          std::vector<double> fast(kFrameLength), expected(kFrameLength);
-          BinLevels(rare.spectrum, 0, kFrameLength, decibel, fast.data());
+          std::vector<double> powers(kFrameLength), fast(kFrameLength), expected(kFrameLength);
+          BinLevels(rare.spectrum, 0, kFrameLength, decibel, powers.data(), fast.data());
           for (int k = 0; k < kFrameLength; ++k) {
             expected[k] =
                 literal::BinLevel(rare.spectrum[2 * k], rare.spectrum[2 * k + 1], decibel);

@@ -50,11 +50,12 @@ TEST(BinLevelTest, BinLevelsOfARangeAreTheLevelsOfItsBins) {
   }
   for (const auto &[first, count] : {std::pair{0, 0}, {3, 1}, {5, 7}, {1, 4094}}) {
     for (bool decibel : {true, false}) {
-      std::vector<double> levels(count);
-      BinLevels(spectrum, first, count, decibel, levels.data());
+      std::vector<double> powers(count), levels(count);
+      BinLevels(spectrum, first, count, decibel, powers.data(), levels.data());
       for (int i = 0; i < count; ++i) {
         const int bin = first + i;
         EXPECT_EQ(levels[i], BinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel)) << bin;
+        EXPECT_EQ(powers[i], literal::Power(spectrum[2 * bin], spectrum[2 * bin + 1])) << bin;
       }
     }
   }
@@ -89,8 +90,8 @@ TEST(BinLevelTest, LinearLevelsMatchTheLiteralChain) {
     ForcePath(path);
     for (const SpectrumFrame &spectrum : frames) {
       const std::uint64_t before = Fallbacks().levels;
-      std::vector<double> levels(kFrameLength / 2);
-      BinLevels(spectrum, 0, kFrameLength / 2, false, levels.data());
+      std::vector<double> powers(kFrameLength / 2), levels(kFrameLength / 2);
+      BinLevels(spectrum, 0, kFrameLength / 2, false, powers.data(), levels.data());
       for (int k = 0; k < kFrameLength / 2; ++k) {
         ASSERT_EQ(std::bit_cast<std::uint64_t>(levels[k]),
                   std::bit_cast<std::uint64_t>(
@@ -100,6 +101,38 @@ TEST(BinLevelTest, LinearLevelsMatchTheLiteralChain) {
       }
       if (&spectrum == &midpoints) {
         EXPECT_EQ(Fallbacks().levels - before, std::uint64_t{kMidpoints}); // the zeros need none
+      }
+    }
+  }
+  ForcePath(std::nullopt);
+}
+
+// Levels of given powers against the literal chain in MPFR on every path: doubles of every
+// magnitude (subnormal ones included), powers of two, sums of float squares near magnitude 0.1,
+// and the powers that no bin can have (zero, negative, infinite, NaN).
+TEST(PowerLevelsTest, LevelsOfPowersMatchTheLiteralChain) {
+  std::mt19937_64 engine(30);
+  std::uniform_int_distribution<std::uint64_t> bits(0, 0x7ff0000000000000u);
+  std::uniform_real_distribution<float> unit(-1, 1);
+  std::vector<double> powers = {0.0,     -0.0,    -1.0,      INFINITY,    -INFINITY, NAN,
+                                DBL_MIN, DBL_MAX, 0x1p-1074, 0x1.8p-1070, 1.0,       0.01};
+  for (int i = 0; i < 3000; ++i) {
+    const float re = 0.1f * (1 + unit(engine) * 0x1p-12f), im = unit(engine) * 0x1p-14f;
+    powers.push_back(std::bit_cast<double>(bits(engine)));
+    powers.push_back(literal::Power(re, im));
+    powers.push_back(std::ldexp(1.0, i % 2098 - 1074));
+  }
+  for (const ArithmeticPath path : AvailablePaths()) {
+    ForcePath(path);
+    for (const bool decibel : {true, false}) {
+      std::vector<double> levels(powers.size());
+      PowerLevels(powers.data(), static_cast<int>(powers.size()), decibel, levels.data());
+      for (std::size_t i = 0; i < powers.size(); ++i) {
+        const double expected = literal::PowerLevel(powers[i], decibel);
+        ASSERT_TRUE(std::bit_cast<std::uint64_t>(levels[i]) ==
+                        std::bit_cast<std::uint64_t>(expected) ||
+                    (std::isnan(levels[i]) && std::isnan(expected)))
+            << std::hexfloat << powers[i] << " " << decibel << " " << PathName(path);
       }
     }
   }

@@ -123,15 +123,18 @@ inline void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {
   }
 }
 
-// p = re² + im², each step with 64 bits, rounded to double; then -10 × RN64(log10(2)) × log2 p
-// (999 for p = 0 or NaN), or (1 - sqrt(p) × 10) × 90.31, each step with 64 bits and the result
-// rounded once to double.
-inline double BinLevel(double re, double im, bool decibel) {
+// p = re² + im², each step with 64 bits, rounded to double.
+inline double Power(double re, double im) {
   Real power(re), square(im);
   mpfr_sqr(*power, *power, MPFR_RNDN);
   mpfr_sqr(*square, *square, MPFR_RNDN);
   mpfr_add(*power, *power, *square, MPFR_RNDN);
-  const double p = power.ToDouble();
+  return power.ToDouble();
+}
+
+// The level of a double power: -10 × RN64(log10(2)) × log2 p (999 for p <= 0 or NaN), or
+// (1 - sqrt(p) × 10) × 90.31, each step with 64 bits and the result rounded once to double.
+inline double PowerLevel(double p, bool decibel) {
   Real level(p);
   if (!decibel) {
     mpfr_sqrt(*level, *level, MPFR_RNDN);
@@ -153,6 +156,11 @@ inline double BinLevel(double re, double im, bool decibel) {
   ScaledLog2(*level, *log10Of2, p);
   mpfr_mul_si(*level, *level, -10, MPFR_RNDN);
   return level.ToDouble();
+}
+
+// The level of the bin (re, im): PowerLevel of its Power.
+inline double BinLevel(double re, double im, bool decibel) {
+  return PowerLevel(Power(re, im), decibel);
 }
 
 } // namespace analysis::literal

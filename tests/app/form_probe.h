@@ -68,8 +68,9 @@ public:
   bool &AppDirPending() { return f.AppDirPending; }
   std::int32_t &QuickSaveNumber() { return f.Run->quickSaveNumber; }
   double &Gain() { return f.Run->gain; }
-  analysis::TimeFrame &TimeData() { return f.Run->timeData; }
-  analysis::SpectrumFrame &SpectrumData() { return f.Run->spectrumData; }
+  analysis::TimeFrame &TimeData() { return f.Run->result.samples; }
+  analysis::SpectrumFrame &SpectrumData() { return f.Run->result.spectrum; }
+  void MeasureBins() { f.Run->MeasureBins(); }
 
   // Wave input.
   const sources::WaveFormat &WaveFormat() { return f.WaveFormat; }

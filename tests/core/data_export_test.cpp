@@ -21,6 +21,14 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // The file formats.
 
+// A frame's result for the spectrum, measured in the scale `decibel` as a pass measures it.
+analysis::FrameResult Measured(const analysis::SpectrumFrame &spectrum, bool decibel) {
+  analysis::FrameResult result{};
+  result.spectrum = spectrum;
+  analysis::MeasureBins(result, decibel);
+  return result;
+}
+
 TEST(DataExportFormat, RawFileIsEverySampleAsPrintfWritesIt) {
   analysis::TimeFrame frame{};
   for (int i = 0; i < analysis::kFrameLength; ++i) {
@@ -51,7 +59,7 @@ TEST(DataExportFormat, SpectrumColumns) {
   setBin(2, 0.1f, 0.0f);
   setBin(3, 0.0f, -0.001f);
 
-  const auto decibel = Lines(core::FormatSpectrumData(spectrum, 44100, true));
+  const auto decibel = Lines(core::FormatSpectrumData(Measured(spectrum, true), 44100));
   ASSERT_EQ(decibel.size(), 4096u);
   EXPECT_EQ(decibel[0], "0.000000\t-999.000000");
   EXPECT_EQ(decibel[1], "10.766602\t0.000000");
@@ -60,7 +68,7 @@ TEST(DataExportFormat, SpectrumColumns) {
   EXPECT_EQ(decibel[96], "1033.593750\t-999.000000");
   EXPECT_EQ(decibel[4095], "44089.233398\t-999.000000");
 
-  const auto linear = Lines(core::FormatSpectrumData(spectrum, 44100, false));
+  const auto linear = Lines(core::FormatSpectrumData(Measured(spectrum, false), 44100));
   ASSERT_EQ(linear.size(), 4096u);
   EXPECT_EQ(linear[0], "0.000000\t0.000000");
   EXPECT_EQ(linear[1], "10.766602\t1.000000");
@@ -68,7 +76,7 @@ TEST(DataExportFormat, SpectrumColumns) {
   EXPECT_EQ(linear[3], "32.299805\t0.001000");
 
   // A typed fractional sampling frequency is used as it is.
-  const auto fractional = Lines(core::FormatSpectrumData(spectrum, 44100.5, true));
+  const auto fractional = Lines(core::FormatSpectrumData(Measured(spectrum, true), 44100.5));
   EXPECT_EQ(fractional[1], "10.766724\t0.000000");
   EXPECT_EQ(fractional[4095], "44089.733276\t-999.000000");
 }
@@ -86,7 +94,8 @@ TEST(DataExportFormat, NumbersKeepTheDecimalPointInAnyLocale) {
   EXPECT_EQ(Lines(core::FormatRawData(frame))[1], "1\t0.500000");
   analysis::SpectrumFrame spectrum{};
   spectrum[2] = 0.1f;
-  EXPECT_EQ(Lines(core::FormatSpectrumData(spectrum, 44100, true))[1], "10.766602\t-20.000000");
+  EXPECT_EQ(Lines(core::FormatSpectrumData(Measured(spectrum, true), 44100))[1],
+            "10.766602\t-20.000000");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -23,9 +23,17 @@ protected:
   // Puts a bin of the given magnitude (real part only) into the spectrum.
   void SetBin(int bin, float magnitude) { spectrum_[2 * bin] = magnitude; }
 
+  // The levels of the spectrum in the scale `decibel`, as a frame pass measures them.
+  const analysis::BinValues &Levels(bool decibel) {
+    result_.spectrum = spectrum_;
+    analysis::MeasureBins(result_, decibel);
+    return result_.levels;
+  }
+
   const Palette palette_ = BuildPalette();
   Canvas canvas_{kScreenWidth, kScreenHeight};
   analysis::SpectrumFrame spectrum_{};
+  analysis::FrameResult result_{};
 };
 
 // A bin of magnitude 0.05 is 26.02 dB down: 128 - 1.4 * 26.02 = 91.57, a bar of 91 pixels.
@@ -45,7 +53,7 @@ TEST_F(SpectrumPlotTest, PlotFrameBorderAndInsideOnTheFirstRun) {
 }
 
 TEST_F(SpectrumPlotTest, PlotFrameInsideTakesTheGreyLeftByTheSpectrum) {
-  DrawSpectrum(canvas_, palette_, spectrum_, 0, 1, true);
+  DrawSpectrum(canvas_, palette_, Levels(true), 0, 1);
   DrawPlotFrame(canvas_, palette_);
   EXPECT_TRUE(AllPixels(canvas_, {17, 10, 273, 137}, kPlotGrey));
 }
@@ -137,11 +145,11 @@ TEST_F(SpectrumPlotTest, ColumnHeightsAtTheFullBarBoundary) {
 }
 
 TEST_F(SpectrumPlotTest, ZeroSpectrumShowsOnlyGreyInDecibelsAndOnePixelBarsInLinear) {
-  DrawSpectrum(canvas_, palette_, spectrum_, 0, 8, true);
+  DrawSpectrum(canvas_, palette_, Levels(true), 0, 8);
   EXPECT_TRUE(AllPixels(canvas_, kPlotAreaRect, kPlotGrey));
   EXPECT_EQ(canvas_.BrushColor(), kPlotGrey);
 
-  DrawSpectrum(canvas_, palette_, spectrum_, 0, 8, false);
+  DrawSpectrum(canvas_, palette_, Levels(false), 0, 8);
   EXPECT_TRUE(AllPixels(canvas_, {17, 136, 273, 137}, palette_[1]));
   EXPECT_TRUE(AllPixels(canvas_, {17, 9, 273, 136}, kPlotGrey));
   EXPECT_TRUE(AllPixels(canvas_, {0, 0, 17, kScreenHeight}, kBlack)); // only the plot area
@@ -153,7 +161,7 @@ TEST_F(SpectrumPlotTest, EightBinsPerColumnShowTheStrongest) {
     SetBin(bin, kMidMagnitude);
   }
   SetBin(13, 1.0f); // column 1 holds bins 8-15
-  DrawSpectrum(canvas_, palette_, spectrum_, 0, 8, true);
+  DrawSpectrum(canvas_, palette_, Levels(true), 0, 8);
   EXPECT_EQ(RowsOf(canvas_, 18, palette_[127]), Span(9, 136));
   EXPECT_EQ(RowsOf(canvas_, 17, palette_[kMidHeight]), Span(137 - kMidHeight, 136));
   EXPECT_EQ(RowsOf(canvas_, 19, palette_[kMidHeight]), Span(137 - kMidHeight, 136));
@@ -164,7 +172,7 @@ TEST_F(SpectrumPlotTest, EveryBinOfAColumnCounts) {
     for (int i = 0; i < z; ++i) {
       spectrum_ = {};
       SetBin(z * 5 + i, 1.0f); // column 5
-      DrawSpectrum(canvas_, palette_, spectrum_, 0, z, true);
+      DrawSpectrum(canvas_, palette_, Levels(true), 0, z);
       EXPECT_EQ(RowsOf(canvas_, 22, palette_[127]).size(), 128u) << z << " " << i;
       EXPECT_TRUE(AllPixels(canvas_, {17, 9, 22, 137}, kPlotGrey)) << z << " " << i;
       EXPECT_TRUE(AllPixels(canvas_, {23, 9, 273, 137}, kPlotGrey)) << z << " " << i;
@@ -174,7 +182,7 @@ TEST_F(SpectrumPlotTest, EveryBinOfAColumnCounts) {
 
 TEST_F(SpectrumPlotTest, ViewOffsetSelectsTheFirstBinShown) {
   SetBin(512 + 100, 1.0f);
-  DrawSpectrum(canvas_, palette_, spectrum_, 512, 1, true);
+  DrawSpectrum(canvas_, palette_, Levels(true), 512, 1);
   EXPECT_EQ(RowsOf(canvas_, 117, palette_[127]).size(), 128u);
   EXPECT_TRUE(AllPixels(canvas_, {17, 9, 117, 137}, kPlotGrey));
   EXPECT_TRUE(AllPixels(canvas_, {118, 9, 273, 137}, kPlotGrey));
@@ -183,11 +191,11 @@ TEST_F(SpectrumPlotTest, ViewOffsetSelectsTheFirstBinShown) {
 TEST_F(SpectrumPlotTest, OffsetsBeyondTheSpectrumAreHeldInside) {
   SetBin(4095, 1.0f);
   SetBin(0, 1.0f);
-  DrawSpectrum(canvas_, palette_, spectrum_, 4000, 8, true); // shown from bin 2048
+  DrawSpectrum(canvas_, palette_, Levels(true), 4000, 8); // shown from bin 2048
   EXPECT_EQ(RowsOf(canvas_, 272, palette_[127]).size(), 128u);
-  DrawSpectrum(canvas_, palette_, spectrum_, 1 << 30, 1, true); // shown from bin 3840
+  DrawSpectrum(canvas_, palette_, Levels(true), 1 << 30, 1); // shown from bin 3840
   EXPECT_EQ(RowsOf(canvas_, 272, palette_[127]).size(), 128u);
-  DrawSpectrum(canvas_, palette_, spectrum_, -50, 1, true); // shown from bin 0
+  DrawSpectrum(canvas_, palette_, Levels(true), -50, 1); // shown from bin 0
   EXPECT_EQ(RowsOf(canvas_, 17, palette_[127]).size(), 128u);
   EXPECT_TRUE(AllPixels(canvas_, {18, 9, 273, 137}, kPlotGrey));
 }

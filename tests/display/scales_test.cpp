@@ -78,19 +78,21 @@ TEST_F(ScalesTest, LegendBoxAndLabelsOfBothScales) {
 }
 
 TEST_F(ScalesTest, LegendInsideIsGreyAfterAScaleSwitchAndBlackAtTheNextRun) {
-  const analysis::SpectrumFrame spectrum{};
+  analysis::FrameResult silence{}; // a frame of zero power
   // A run: frame, scales, one spectrum (which leaves the brush grey).
   DrawPlotFrame(canvas_, palette_);
   DrawLevelScale(canvas_, palette_, true);
   DrawFrequencyAxis(canvas_, palette_, 1, 0, k44100FrameTime);
-  DrawSpectrum(canvas_, palette_, spectrum, 0, 1, true);
+  analysis::MeasureBins(silence, true);
+  DrawSpectrum(canvas_, palette_, silence.levels, 0, 1);
   EXPECT_TRUE(AllPixels(canvas_, {315, 5, 318, 137}, kBlack));
 
   // The scale switched: the legend is redrawn on the grey brush, labels on black.
   DrawLevelScale(canvas_, palette_, false);
   EXPECT_TRUE(AllPixels(canvas_, {315, 5, 318, 137}, kPlotGrey));
   ExpectLevelLabels(false);
-  DrawSpectrum(canvas_, palette_, spectrum, 0, 1, false);
+  analysis::MeasureBins(silence, false);
+  DrawSpectrum(canvas_, palette_, silence.levels, 0, 1);
 
   // The next run starts with the plot frame, which leaves the brush black.
   DrawPlotFrame(canvas_, palette_);

@@ -1,0 +1,31 @@
+#pragma once
+
+// What one frame pass produces, once, for every reader: the picture, the cursor readout, the
+// export text, peak lines, tables, spectrograms and statistics read it and work out no level of
+// their own.
+
+#include <array>
+
+#include "analysis/frame.h"
+
+namespace analysis {
+
+// A value per bin 0 … 4095.
+using BinValues = std::array<double, kFrameLength>;
+
+struct FrameResult {
+  // The frame: a source fills it, the pass scales it in place (gain, window).
+  alignas(64) TimeFrame samples{};
+  // Its transform.
+  alignas(64) SpectrumFrame spectrum{};
+  // Each bin's power RN53(RN64(re² + im²)) and its BinLevel in the scale `decibel`.
+  alignas(64) BinValues powers{};
+  alignas(64) BinValues levels{};
+  bool decibel = true;
+};
+
+// Sets the powers and levels of every bin of result.spectrum, in the scale `decibel`, by the
+// vector level driver (BinLevels).
+void MeasureBins(FrameResult &result, bool decibel);
+
+} // namespace analysis
