@@ -1,6 +1,7 @@
 #include "cli/analyse.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 
 #include <sndfile.h>
 #include <unistd.h>
@@ -26,10 +27,12 @@
 #include "cli/frame_source.h"
 #include "cli/ordered_output.h"
 #include "cli/progress_bar.h"
+#include "cli/recording.h"
 #include "cli/sonogram.h"
 #include "cli/stop_signals.h"
 #include "cli/table.h"
 #include "core/data_export.h"
+#include "core/sample_rate_text.h"
 #include "core/staged_file.h"
 #include "display/cursor_readout.h"
 #include "display/layout.h"
@@ -189,7 +192,14 @@ private:
   void Work();
   // Analyses job `index`; false with `error` set when it failed.
   bool RunJob(std::size_t index, std::string &error);
-  bool WriteFiles(const Job &job, const core::Measurement &run, int frame, std::string &error);
+  bool WriteFiles(const Job &job, const core::Measurement &run, const std::string &spectrumText,
+                  int frame, std::string &error);
+  // The reference's statistics, or an exit status when it has none.
+  std::optional<int> AnalyseReference();
+  // What the statistics and bands of job `index` write after its last frame; their .spc text
+  // goes into the digest.
+  bool WriteWhole(std::size_t index, const WholeInput &whole, QCryptographicHash &digest,
+                  std::string &error);
   void WriteLines(std::size_t index, const core::Measurement &run, const FramePlace &place);
   void Stop(int signal);
   int Fail(const std::string &message) {
@@ -205,6 +215,8 @@ private:
   std::unique_ptr<OrderedOutput> peaks_;
   std::unique_ptr<OrderedOutput> table_;
   std::unique_ptr<OrderedOutput> errors_;
+  std::unique_ptr<WholeInput::Summary> reference_;
+  double referenceRate_ = 0;
   core::StagedFile tableFile_;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> failed_{false};
@@ -270,7 +282,8 @@ std::int64_t Run::ExpectedFrames() const {
   return frames;
 }
 
-bool Run::WriteFiles(const Job &job, const core::Measurement &run, int frame, std::string &error) {
+bool Run::WriteFiles(const Job &job, const core::Measurement &run, const std::string &spectrumText,
+                     int frame, std::string &error) {
   const std::string name = job.outBase + std::to_string(frame);
   const auto failed = [&error](const core::StagedFile &file) {
     error = "cannot write " + file.Name() + Reason();
@@ -282,8 +295,7 @@ bool Run::WriteFiles(const Job &job, const core::Measurement &run, int frame, st
   if (!raw.Open(name + ".raw") || !raw.Write(run.RawText())) {
     return failed(raw);
   }
-  if (!spectrum.Open(name + ".spc") ||
-      !spectrum.Write(core::FormatSpectrumData(run.result, run.sampleRate))) {
+  if (!spectrum.Open(name + ".spc") || !spectrum.Write(spectrumText)) {
     return failed(spectrum);
   }
   // The spectrum takes its name first: a .raw file is never newer than its .spc.
@@ -307,7 +319,7 @@ void Run::WriteLines(std::size_t index, const core::Measurement &run, const Fram
             '\n';
     peaks_->Write(index, line);
   }
-  if (!options_.table) {
+  if (!options_.table || options_.bands) {
     return;
   }
   std::string rows;
@@ -322,10 +334,101 @@ void Run::WriteLines(std::size_t index, const core::Measurement &run, const Fram
   table_->Write(index, rows);
 }
 
+// The digest line of an input: its name, its frame count and the SHA-256 of its .spc text.
+std::string DigestLine(std::string_view name, std::int64_t frames,
+                       const QCryptographicHash &digest) {
+  return EscapedName(name) + '\t' + std::to_string(frames) + '\t' +
+         digest.result().toHex().toStdString() + '\n';
+}
+
+std::optional<int> Run::AnalyseReference() {
+  // The input's settings, on the reference file whatever the command's source.
+  Options options = options_;
+  options.pattern.reset();
+  options.capture.reset();
+  options.png = false;
+  std::string error;
+  FrameSource source(options, *options.reference, error);
+  if (!source.IsOpen()) {
+    return Fail(error);
+  }
+  core::Measurement run;
+  BeginRun(run, options, source.SampleRate());
+  WholeInput whole(options, source.SampleRate());
+  for (int frame = 0; source.Next(frame, run, stop_, error); ++frame) {
+    run.ProcessFrame();
+    whole.Add(run.result);
+  }
+  if (!error.empty()) {
+    return Fail(error);
+  }
+  if (whole.Frames() == 0) {
+    return Fail(*options.reference + " holds no whole frame to compare with");
+  }
+  reference_ = std::make_unique<WholeInput::Summary>(whole.Summarise());
+  referenceRate_ = source.SampleRate();
+  return std::nullopt;
+}
+
+bool Run::WriteWhole(std::size_t index, const WholeInput &whole, QCryptographicHash &digest,
+                     std::string &error) {
+  const Job &job = jobs_[index];
+  if (whole.Frames() == 0) {
+    error = job.name + " holds no whole frame to take statistics of";
+    return false;
+  }
+  const WholeInput::Summary summary = whole.Summarise();
+  const double rate = whole.Rate();
+  for (std::size_t s = 0; s < options_.average.size(); ++s) {
+    const std::string text = StatisticText(summary.bins[s], rate, options_.offset);
+    digest.addData(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (job.outBase.empty()) {
+      continue;
+    }
+    const std::string name =
+        job.outBase + (options_.out ? "-" : "") +
+        std::string(core::kStatisticNames[static_cast<std::size_t>(options_.average[s])]);
+    errno = 0;
+    core::StagedFile file;
+    if (!file.Open(name + ".spc") || !file.Write(text) || !file.Commit()) {
+      error = "cannot write " + file.Name() + Reason();
+      return false;
+    }
+    if (options_.png) {
+      core::Measurement picture;
+      BeginRun(picture, options_, rate);
+      picture.result = summary.bins[s];
+      if (reference_) {
+        DrawDifference(picture.Picture(), picture.Palette(), picture.view, summary.bins[s],
+                       reference_->bins[s]);
+      } else {
+        picture.DrawSpectrum();
+      }
+      if (!WritePng(name + ".png", picture.Picture().Image(), error)) {
+        return false;
+      }
+    }
+  }
+  if (options_.peak && !options_.average.empty()) {
+    peaks_->Write(index,
+                  StatisticPeakLines(options_, jobs_.size() > 1 ? job.name : "", rate, summary));
+  }
+  if (options_.table) {
+    table_->Write(index, WholeTableRows(options_, job.name, whole, summary, reference_.get()));
+  }
+  return true;
+}
+
 bool Run::RunJob(std::size_t index, std::string &error) {
   const Job &job = jobs_[index];
   FrameSource source(options_, job.input, error);
   if (!source.IsOpen()) {
+    return false;
+  }
+  const double rate = source.SampleRate();
+  if (reference_ && rate != referenceRate_) {
+    error = job.name + " is sampled at " + core::FormatSampleRate(rate).toStdString() +
+            " Hz, the reference at " + core::FormatSampleRate(referenceRate_).toStdString() + " Hz";
     return false;
   }
   if (options_.outDir) {
@@ -337,7 +440,7 @@ bool Run::RunJob(std::size_t index, std::string &error) {
     }
   }
   core::Measurement run;
-  BeginRun(run, options_, source.SampleRate());
+  BeginRun(run, options_, rate);
   std::unique_ptr<Spectrogram> spectrogram;
   if (options_.spectrogram) {
     // The whole lower half of the spectrum, or the page of bins that the picture shows.
@@ -346,15 +449,31 @@ bool Run::RunJob(std::size_t index, std::string &error) {
                                                       run.view.binsPerColumn)
                       : std::make_unique<Spectrogram>(0, kAllBins, 1);
   }
+  // With --average the statistics are written instead of the frames.
+  const bool frames = options_.average.empty();
+  std::optional<WholeInput> whole;
+  if (!frames || options_.bands) {
+    whole.emplace(options_, rate);
+  }
+  QCryptographicHash digest(QCryptographicHash::Sha256);
   int frame = 0;
   for (; source.Next(frame, run, stop_, error); ++frame) {
     run.ProcessFrame();
-    if (!job.outBase.empty() && !WriteFiles(job, run, frame + 1, error)) {
-      return false;
+    if (whole) {
+      whole->Add(run.result);
     }
-    const std::int64_t start = source.First() + frame * source.Hop();
-    const double rate = source.SampleRate();
-    WriteLines(index, run, {job.name, frame + 1, start, rate > 0 ? start / rate : 0});
+    if (frames) {
+      const std::string spectrumText = job.outBase.empty() && !options_.digest
+                                           ? std::string()
+                                           : core::FormatSpectrumData(run.result, rate);
+      if (!job.outBase.empty() && !WriteFiles(job, run, spectrumText, frame + 1, error)) {
+        return false;
+      }
+      digest.addData(
+          QByteArrayView(spectrumText.data(), static_cast<qsizetype>(spectrumText.size())));
+      const std::int64_t start = source.First() + frame * source.Hop();
+      WriteLines(index, run, {job.name, frame + 1, start, rate > 0 ? start / rate : 0});
+    }
     if (spectrogram && !spectrogram->AddColumn(run, error)) {
       return false;
     }
@@ -362,14 +481,17 @@ bool Run::RunJob(std::size_t index, std::string &error) {
     // The pattern parameter steps after every frame, as in a continuous run.
     run.StepPatternParam();
   }
-  if (!error.empty()) {
+  if (!error.empty() || (whole && !WriteWhole(index, *whole, digest, error))) {
     return false;
+  }
+  if (options_.digest) {
+    peaks_->Write(index, DigestLine(job.name, frame, digest));
   }
   if (spectrogram && frame == 0) {
     error = job.name + " holds no whole frame to draw";
     return false;
   }
-  const SpectrogramScale scale{source.SampleRate(), source.First(), source.Hop()};
+  const SpectrogramScale scale{rate, source.First(), source.Hop()};
   return !spectrogram ||
          spectrogram->Write(*options_.spectrogram, options_.axes ? &scale : nullptr, error);
 }
@@ -408,6 +530,9 @@ int Run::Execute() {
   if (const std::optional<int> status = PrepareJobs()) {
     return *status;
   }
+  if (const std::optional<int> status = options_.reference ? AnalyseReference() : std::nullopt) {
+    return *status;
+  }
   const bool textOnTerminal =
       (options_.peak || (options_.table && !options_.tableOut)) && isatty(STDOUT_FILENO);
   // Lines on the same terminal show the progress themselves.
@@ -434,7 +559,9 @@ int Run::Execute() {
       jobs_.size(), [this, toStandardOutput, header = true](std::string_view rows) mutable {
         std::string text;
         if (std::exchange(header, false)) {
-          text = TableHeader(*options_.table, options_.bins);
+          text = !options_.average.empty() || options_.bands
+                     ? WholeTableHeader(options_, options_.reference.has_value())
+                     : TableHeader(*options_.table, options_.bins);
         }
         text += rows;
         return options_.tableOut ? tableFile_.Write(text) : toStandardOutput(text);

@@ -164,6 +164,53 @@ Refusal SetTable(Options &options, std::string_view text) {
   return std::nullopt;
 }
 
+Refusal SetAverage(Options &options, std::string_view text) {
+  std::vector<core::Statistic> &average = options.average;
+  average.clear();
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    const auto name = std::ranges::find(core::kStatisticNames, text.substr(start, end - start));
+    if (name == core::kStatisticNames.end()) {
+      return "is not a list of mean, max and min";
+    }
+    const auto statistic = static_cast<core::Statistic>(name - core::kStatisticNames.begin());
+    if (std::ranges::find(average, statistic) != average.end()) {
+      return "names " + std::string(*name) + " twice";
+    }
+    average.push_back(statistic);
+    start = end + 1;
+  }
+  std::ranges::sort(average);
+  return std::nullopt;
+}
+
+Refusal SetBands(Options &options, std::string_view text) {
+  if (text != "octave" && text != "third") {
+    return "is not octave or third";
+  }
+  options.bands = text == "octave" ? core::BandWidth::Octave : core::BandWidth::Third;
+  return std::nullopt;
+}
+
+Refusal SetWeighting(Options &options, std::string_view text) {
+  constexpr std::string_view kNames[] = {"A", "C", "Z"};
+  const auto name = std::ranges::find(kNames, text);
+  if (name == std::end(kNames)) {
+    return "is not A, C or Z";
+  }
+  options.weighting = static_cast<core::Weighting>(name - std::begin(kNames));
+  return std::nullopt;
+}
+
+Refusal SetOffset(Options &options, std::string_view text) {
+  const auto offset = ParseDecimal(text);
+  if (!offset) {
+    return "is not a decimal number of dB";
+  }
+  options.offset = *offset;
+  return std::nullopt;
+}
+
 const KnownOption kOptions[] = {
     {"--pattern", nullptr, SetPattern},
     {"--param", nullptr, SetInteger<&Options::param, INT32_MIN>},
@@ -189,6 +236,12 @@ const KnownOption kOptions[] = {
     {"--bins", &Options::bins, nullptr},
     {"--spectrogram", nullptr, SetName<&Options::spectrogram>},
     {"--axes", &Options::axes, nullptr},
+    {"--average", nullptr, SetAverage},
+    {"--bands", nullptr, SetBands},
+    {"--weighting", nullptr, SetWeighting},
+    {"--offset", nullptr, SetOffset},
+    {"--reference", nullptr, SetText<&Options::reference>},
+    {"--digest", &Options::digest, nullptr},
     {"-j", nullptr, SetInteger<&Options::jobs, 1>},
     {"--jobs", nullptr, SetInteger<&Options::jobs, 1>},
     {"--quiet", &Options::quiet, nullptr},
@@ -235,15 +288,37 @@ std::string CheckCombination(const Options &o, const std::set<std::string_view> 
   if (o.peak && o.table && !o.tableOut) {
     return "--peak and --table both print to the standard output; give --table-out FILE";
   }
+  if (o.digest && (o.peak || (o.table && !o.tableOut))) {
+    return std::string("--digest and ") + (o.peak ? "--peak" : "--table") +
+           " both print to the standard output";
+  }
+  const bool whole = !o.average.empty() || o.bands;
+  for (const std::string_view wholeOnly : {"--reference", "--weighting", "--offset"}) {
+    if (given.contains(wholeOnly) && !whole) {
+      return std::string(wholeOnly) + " goes with --average or --bands";
+    }
+  }
+  if (given.contains("--offset") && o.linear) {
+    return "--offset goes with the dB scale, not --linear";
+  }
+  if (o.bands && o.bins) {
+    return "--bands and --bins ask for different rows; give one";
+  }
+  if (o.bands && !o.table) {
+    return "--bands goes with --table FORMAT";
+  }
+  if (!o.average.empty() && o.table && !o.bins && !o.bands) {
+    return "--average with --table goes with --bins or --bands";
+  }
   if (o.spectrogram && several) {
     return "--spectrogram FILE draws one input";
   }
   if (o.axes && !o.spectrogram) {
     return "--axes goes with --spectrogram FILE";
   }
-  if (!o.out && !o.outDir && !o.peak && !o.table && !o.spectrogram) {
-    return "nothing to write: give --out NAME, --out-dir DIR, --peak, --table FORMAT or "
-           "--spectrogram FILE";
+  if (!o.out && !o.outDir && !o.peak && !o.table && !o.spectrogram && !o.digest) {
+    return "nothing to write: give --out NAME, --out-dir DIR, --peak, --table FORMAT, "
+           "--spectrogram FILE or --digest";
   }
   return {};
 }
@@ -395,6 +470,32 @@ std::string UsageText() {
          "                   bars; any length in little memory, the columns waiting in an\n"
          "                   unnamed file in $TMPDIR (or /tmp)\n"
          "  --axes           with --spectrogram: label frequencies and times\n"
+         "\n"
+         "A recording as a whole:\n"
+         "  --average LIST   statistics of each bin's power over an input's frames\n"
+         "                   instead of frame by frame: mean (the averaged periodogram),\n"
+         "                   max (peak hold) and min, comma-separated. --out NAME writes\n"
+         "                   NAME-mean.spc..., --out-dir DIR writes DIR/INPUT-mean.spc...,\n"
+         "                   --png their pictures, --table with --bins one row per input\n"
+         "                   and bin (input,bin,frequency,mean,max,min), --peak each\n"
+         "                   statistic's strongest bin\n"
+         "  --bands B        octave or third: with --table, one row per input and band\n"
+         "                   (input,band,nominal,lower,upper,bins, then the statistics,\n"
+         "                   mean if --average names none); a band's power is the sum of\n"
+         "                   its bins 1-2047 whose centre lies in [lower, upper). At 4096\n"
+         "                   points the lowest bands hold few bins or none: an empty band\n"
+         "                   writes 0 bins and -999\n"
+         "  --weighting W    A, C or Z (none, the default): weight each bin's power at\n"
+         "                   its frequency before the statistics and bands\n"
+         "  --offset DB      add DB to every dB value of the statistics and bands, e.g.\n"
+         "                   to read dB SPL\n"
+         "  --reference FILE analyse FILE with the same settings and add the columns\n"
+         "                   reference_S and difference_S (input minus reference, dB) for\n"
+         "                   each statistic S; --png draws the difference\n"
+         "  --digest         print each input's name, frame count and the SHA-256 of the\n"
+         "                   .spc text of all its frames (with --average: of its\n"
+         "                   statistics) as --out writes them: the same on every machine\n"
+         "\n"
          "  -j N, --jobs N   analyse N inputs at once (default 1); the output is the same\n"
          "  --quiet          no progress bar\n"
          "  -h, --help       show this help and exit\n"

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "analysis/frame_scaling.h"
+#include "core/bands.h"
 #include "core/settings.h"
+#include "core/statistics.h"
 
 namespace cli {
 
@@ -53,6 +55,15 @@ struct Options {
   bool bins = false;
   std::optional<std::string> spectrogram;
   bool axes = false;
+  // A recording as a whole: statistics over each input's frames (in the order mean, max, min)
+  // instead of per-frame output, bands, the weighting and dB offset of both, a reference input
+  // to compare with, and a digest line per input.
+  std::vector<core::Statistic> average;
+  std::optional<core::BandWidth> bands;
+  core::Weighting weighting = core::Weighting::Z;
+  double offset = 0;
+  std::optional<std::string> reference;
+  bool digest = false;
   int jobs = 1;
   bool quiet = false;
 };

@@ -93,44 +93,57 @@ std::string EscapedName(std::string_view name) {
   return escaped;
 }
 
-std::string TableHeader(TableFormat format, bool bins) {
+std::string TableHeaderOf(TableFormat format, const std::vector<std::string> &names) {
   if (format == TableFormat::Json) {
     return {};
   }
-  return bins ? "input,frame,start,time,bin,frequency,level\n"
-              : "input,frame,start,time,bin,frequency,level,note\n";
+  std::string header;
+  for (const std::string &name : names) {
+    header += (header.empty() ? "" : ",") + name;
+  }
+  return header + '\n';
+}
+
+std::string TableHeader(TableFormat format, bool bins) {
+  std::vector<std::string> names = {"input", "frame", "start", "time", "bin", "frequency", "level"};
+  if (!bins) {
+    names.emplace_back("note");
+  }
+  return TableHeaderOf(format, names);
+}
+
+std::string TableLine(TableFormat format, const std::vector<TableField> &fields) {
+  const bool json = format == TableFormat::Json;
+  std::string row = json ? "{" : "";
+  for (const TableField &field : fields) {
+    if (&field != &fields.front()) {
+      row += ',';
+    }
+    if (json) {
+      row += '"';
+      row += field.name;
+      row += "\":";
+    }
+    row += !field.text ? field.value : json ? JsonText(field.value) : CsvText(field.value);
+  }
+  row += json ? "}\n" : "\n";
+  return row;
 }
 
 std::string TableRow(TableFormat format, const FramePlace &place, int bin,
                      std::string_view spectrumLine, const std::string *note) {
   const std::size_t tab = spectrumLine.find('\t');
-  const std::string_view frequency = spectrumLine.substr(0, tab);
-  const std::string_view level = spectrumLine.substr(tab + 1);
-  const std::string time = display::FormatFixed(place.time, kDecimals);
-  const bool json = format == TableFormat::Json;
-  const auto field = [json](std::string &row, std::string_view name, std::string_view value) {
-    if (json) {
-      row += row.size() == 1 ? "\"" : ",\"";
-      row += name;
-      row += "\":";
-    } else if (!row.empty()) {
-      row += ',';
-    }
-    row += value;
-  };
-  std::string row = json ? "{" : "";
-  field(row, "input", json ? JsonText(place.input) : CsvText(place.input));
-  field(row, "frame", std::to_string(place.frame));
-  field(row, "start", std::to_string(place.start));
-  field(row, "time", time);
-  field(row, "bin", std::to_string(bin));
-  field(row, "frequency", frequency);
-  field(row, "level", level);
+  std::vector<TableField> fields = {{"input", std::string(place.input), true},
+                                    {"frame", std::to_string(place.frame)},
+                                    {"start", std::to_string(place.start)},
+                                    {"time", display::FormatFixed(place.time, kDecimals)},
+                                    {"bin", std::to_string(bin)},
+                                    {"frequency", std::string(spectrumLine.substr(0, tab))},
+                                    {"level", std::string(spectrumLine.substr(tab + 1))}};
   if (note != nullptr) {
-    field(row, "note", json ? JsonText(*note) : CsvText(*note));
+    fields.push_back({"note", *note, true});
   }
-  row += json ? "}\n" : "\n";
-  return row;
+  return TableLine(format, fields);
 }
 
 } // namespace cli

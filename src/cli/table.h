@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/options.h"
 
@@ -25,6 +26,18 @@ std::string EscapedName(std::string_view name);
 
 // The CSV header line (with its line end); JSON has none.
 std::string TableHeader(TableFormat format, bool bins);
+std::string TableHeaderOf(TableFormat format, const std::vector<std::string> &names);
+
+// A field of a row: its column name and its value as written; a `text` value is quoted as a
+// CSV or JSON string, any other written as it is (a number).
+struct TableField {
+  std::string_view name;
+  std::string value;
+  bool text = false;
+};
+
+// One row of fields with its line end.
+std::string TableLine(TableFormat format, const std::vector<TableField> &fields);
 
 // One row with its line end. `spectrumLine` is the bin's line of the .spc file (frequency TAB
 // level), whose two numbers the row repeats as they are written there; `note` is the cursor

@@ -41,6 +41,7 @@ public:
   // run: the level legend, then the frequency axis. Without a picture nothing is drawn.
   void OpenPicture();
   const display::Canvas &Picture() const { return *screen_; }
+  display::Canvas &Picture() { return *screen_; }
   const display::Palette &Palette() const { return palette_; }
 
   // The start of a run: the plot frame, the level legend and the frequency axis.

@@ -35,15 +35,19 @@ std::vector<LevelLabel> LevelLabels(bool decibel) {
   return labels;
 }
 
-void DrawLevelScale(Canvas &canvas, const Palette &palette, bool decibel) {
+void DrawLegend(Canvas &canvas, const Palette &palette, const std::vector<LevelLabel> &labels) {
   canvas.SetFontSize(kFontPoints);
   canvas.SetPenColor(kBlack);
   canvas.Rectangle(kLegendRect);
   canvas.SetBrushColor(kBlack);
-  for (const LevelLabel &label : LevelLabels(decibel)) {
+  for (const LevelLabel &label : labels) {
     canvas.SetFontColor(palette[label.paletteEntry]);
     canvas.TextOut(kLevelLabelX, label.top, label.text);
   }
+}
+
+void DrawLevelScale(Canvas &canvas, const Palette &palette, bool decibel) {
+  DrawLegend(canvas, palette, LevelLabels(decibel));
 }
 
 // The label values are formed at extended precision, left to right, and rounded to double once;

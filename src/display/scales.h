@@ -24,6 +24,9 @@ std::vector<LevelLabel> LevelLabels(bool decibel);
 
 // Outlines the legend box with a black pen (its inside takes the brush colour left by the
 // previous drawing), then writes the labels on black. Leaves the brush black.
+void DrawLegend(Canvas &canvas, const Palette &palette, const std::vector<LevelLabel> &labels);
+
+// The legend of the level scale: DrawLegend of LevelLabels.
 void DrawLevelScale(Canvas &canvas, const Palette &palette, bool decibel);
 
 // Text of axis label i (0, 2, ..., 10): the frequency in Hz of plot column 25.6 * i,
