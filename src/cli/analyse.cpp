@@ -201,6 +201,11 @@ private:
   bool WriteWhole(std::size_t index, const WholeInput &whole, QCryptographicHash &digest,
                   std::string &error);
   void WriteLines(std::size_t index, const core::Measurement &run, const FramePlace &place);
+  // Whether peak lines start with the input's name. The command line alone decides the layout:
+  // a folder that holds one file gives the lines of one that holds many.
+  bool NamedLines() const {
+    return options_.names || options_.inputs.size() > 1 || !options_.recursive.empty();
+  }
   void Stop(int signal);
   int Fail(const std::string &message) {
     err_ << "vireo-analyse: " << message << '\n';
@@ -311,10 +316,7 @@ void Run::WriteLines(std::size_t index, const core::Measurement &run, const Fram
     return core::SpectrumLine(run.result, bin, run.sampleRate);
   };
   if (options_.peak) {
-    // The command line alone decides the layout: a folder that holds one file gives the lines
-    // of one that holds many.
-    const bool named = options_.names || options_.inputs.size() > 1 || !options_.recursive.empty();
-    std::string line = named ? EscapedName(place.input) + '\t' : std::string();
+    std::string line = NamedLines() ? EscapedName(place.input) + '\t' : std::string();
     line += std::to_string(place.frame) + '\t' + std::to_string(peak) + '\t' + spectrumLine(peak) +
             '\n';
     peaks_->Write(index, line);
@@ -410,8 +412,7 @@ bool Run::WriteWhole(std::size_t index, const WholeInput &whole, QCryptographicH
     }
   }
   if (options_.peak && !options_.average.empty()) {
-    peaks_->Write(index,
-                  StatisticPeakLines(options_, jobs_.size() > 1 ? job.name : "", rate, summary));
+    peaks_->Write(index, StatisticPeakLines(options_, NamedLines() ? job.name : "", rate, summary));
   }
   if (options_.table) {
     table_->Write(index, WholeTableRows(options_, job.name, whole, summary, reference_.get()));

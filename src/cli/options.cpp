@@ -240,7 +240,7 @@ const KnownOption kOptions[] = {
     {"--bands", nullptr, SetBands},
     {"--weighting", nullptr, SetWeighting},
     {"--offset", nullptr, SetOffset},
-    {"--reference", nullptr, SetText<&Options::reference>},
+    {"--reference", nullptr, SetName<&Options::reference>},
     {"--digest", &Options::digest, nullptr},
     {"-j", nullptr, SetInteger<&Options::jobs, 1>},
     {"--jobs", nullptr, SetInteger<&Options::jobs, 1>},
