@@ -1,14 +1,18 @@
 #include "core/staged_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -46,10 +50,57 @@ std::string FolderOf(const std::string &path) {
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A name beside `target` that nothing has yet.
+// The named temporary files of this program end in ".~vireo-PID-NUMBER~": the process that
+// made one is known by its name, and nothing else names files so.
+constexpr std::string_view kTemporaryMark = ".~vireo-";
+
+// A name beside `target` that nothing has yet, with this process's number in it.
 std::string TemporaryName(const std::string &target) {
   static thread_local std::random_device random;
-  return target + ".tmp" + std::to_string(random());
+  return target + std::string(kTemporaryMark) + std::to_string(::getpid()) + '-' +
+         std::to_string(random()) + '~';
+}
+
+// The number of the process that made the temporary file `name`, or nothing when the name is
+// not one of this program's temporary names.
+std::optional<pid_t> TemporaryOwner(std::string_view name) {
+  const std::size_t mark = name.rfind(kTemporaryMark);
+  if (mark == std::string_view::npos || !name.ends_with('~')) {
+    return std::nullopt;
+  }
+  const std::string_view numbers =
+      name.substr(mark + kTemporaryMark.size(), name.size() - mark - kTemporaryMark.size() - 1);
+  pid_t owner = 0;
+  unsigned long serial = 0;
+  const std::size_t dash = numbers.find('-');
+  const char *const end = numbers.data() + numbers.size();
+  if (dash == std::string_view::npos ||
+      std::from_chars(numbers.data(), numbers.data() + dash, owner).ptr != numbers.data() + dash ||
+      std::from_chars(numbers.data() + dash + 1, end, serial).ptr != end || owner <= 0) {
+    return std::nullopt;
+  }
+  return owner;
+}
+
+// Removes the temporary files in `folder` that a process of this program left when it was
+// killed (SIGKILL leaves no time to remove them), once per folder and process: those whose
+// process is gone. A process that lives, whoever it is now, keeps its names.
+void RemoveStaleTemporaries(const std::string &folder) {
+  static std::set<std::string> cleaned;
+  if (!cleaned.insert(folder).second) {
+    return;
+  }
+  DIR *const entries = ::opendir(folder.c_str());
+  if (entries == nullptr) {
+    return;
+  }
+  while (const dirent *entry = ::readdir(entries)) {
+    const std::optional<pid_t> owner = TemporaryOwner(entry->d_name);
+    if (owner && ::kill(*owner, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(::dirfd(entries), entry->d_name, 0);
+    }
+  }
+  ::closedir(entries);
 }
 
 // Gives the unnamed file open as `fd` the name `name`.
@@ -122,6 +173,10 @@ bool StagedFile::Open(const std::string &fileName) {
     return false;
   }
   mode_ = existing.st_mode & 07777;
+  {
+    const std::lock_guard guard(LiveTemporaries().lock);
+    RemoveStaleTemporaries(FolderOf(target_));
+  }
   fd_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd_ >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
     return fd_ >= 0;

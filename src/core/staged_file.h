@@ -10,7 +10,10 @@ namespace core {
 // The new content of one file. It is written into an unnamed file in the target's folder
 // (O_TMPFILE), which vanishes with the process whatever ends it, and linked into place by
 // Commit. Where the file system has no unnamed files, a named one beside the target is used
-// and removed again on failure, by the destructor and by AbandonStagedFiles.
+// and removed again on failure, by the destructor and by AbandonStagedFiles; an existing file
+// is replaced through a name beside it, renamed over it. Such names end in ".~vireo-PID-N~",
+// PID the process's number: a process killed outright (SIGKILL) cannot remove its own, so the
+// next one that writes into the folder removes those of processes that are gone.
 //
 // Open follows a symbolic link to the file it names, so the link stays a link. A device or
 // pipe is written in place. An existing file that the process may not write to is refused
