@@ -50,36 +50,7 @@ std::map<QString, QByteArray> Files(const QString &folder) {
   return files;
 }
 
-class BatchTest : public ::testing::Test {
-protected:
-  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-  QString Path(const QString &name) const { return dir.filePath(name); }
-  Result Run(const QStringList &args, const QByteArray &input = {}) const {
-    QProcess process;
-    StartAnalyse(process, dir.path(), args);
-    if (!input.isNull()) {
-      process.write(input);
-      process.closeWriteChannel();
-    }
-    return Finish(process);
-  }
-  // Runs with `bytes` on standard input ("-" in `args`) or written into the FIFO `fifo`.
-  Result RunFed(const QStringList &args, const QString &fifo, const QByteArray &bytes) const {
-    if (fifo == "-") {
-      return Run(args, bytes);
-    }
-    std::thread feeder([&] {
-      QFile into(Path(fifo));
-      if (into.open(QIODevice::WriteOnly)) {
-        into.write(bytes);
-      }
-    });
-    const Result result = Run(args);
-    feeder.join();
-    return result;
-  }
-  QTemporaryDir dir;
-};
+class BatchTest : public ProgramFolder {};
 
 // Each compressed or streamed input gives the spectra of the WAV file decoded from it straight
 // through, at hops below, between and far above the frame length.

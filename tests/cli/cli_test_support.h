@@ -1,6 +1,8 @@
 // Running vireo-analyse as a separate process, and the audio files it is given.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -11,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct Result {
@@ -87,3 +90,35 @@ inline std::vector<short> DecodeStraightThrough(const QString &path) {
   sf_close(file);
   return samples;
 }
+
+// A test folder and the program run in it, with bytes on its standard input or in a FIFO.
+class ProgramFolder : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+  QString Path(const QString &name) const { return dir.filePath(name); }
+  Result Run(const QStringList &args, const QByteArray &input = {}) const {
+    QProcess process;
+    StartAnalyse(process, dir.path(), args);
+    if (!input.isNull()) {
+      process.write(input);
+      process.closeWriteChannel();
+    }
+    return Finish(process);
+  }
+  // Runs with `bytes` on standard input ("-" in `args`) or written into the FIFO `fifo`.
+  Result RunFed(const QStringList &args, const QString &fifo, const QByteArray &bytes) const {
+    if (fifo == "-") {
+      return Run(args, bytes);
+    }
+    std::thread feeder([&] {
+      QFile into(Path(fifo));
+      if (into.open(QIODevice::WriteOnly)) {
+        into.write(bytes);
+      }
+    });
+    const Result result = Run(args);
+    feeder.join();
+    return result;
+  }
+  QTemporaryDir dir;
+};
