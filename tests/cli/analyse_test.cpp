@@ -21,11 +21,8 @@
 
 namespace {
 
-class AnalyseTest : public ::testing::Test {
+class AnalyseTest : public ProgramFolder {
 protected:
-  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-  QString Path(const QString &name) const { return dir.filePath(name); }
-
   // Runs the program in the test folder with no display and a comma-decimal locale (where the
   // system has it), optionally with its standard output going to `outputFile`.
   Result Run(const QStringList &args, const QString &outputFile = {}) const {
@@ -64,8 +61,6 @@ protected:
     sf_close(file);
     return path;
   }
-
-  QTemporaryDir dir;
 };
 
 TEST_F(AnalyseTest, GivesTheWindowsQuickSaveAndPictureForTheSameSettings) {
