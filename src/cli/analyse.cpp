@@ -170,11 +170,26 @@ std::string NoteName(const core::Measurement &run, int bin) {
   return note.starts_with(' ') ? note.substr(1) : note;
 }
 
-// Whole frames of an input of `length` samples.
-std::int64_t FramesIn(const Options &options, std::int64_t length) {
-  const std::int64_t room = length - options.start - analysis::kFrameLength;
-  const std::int64_t whole = room < 0 ? 0 : room / options.hop + 1;
-  return options.frames ? std::min<std::int64_t>(whole, *options.frames) : whole;
+// The spectrogram of a source that the options ask for: rows of the whole lower half of the
+// spectrum, of the page of bins that the picture shows or of bands of log frequency; a column
+// per frame or per share of the frames.
+SpectrogramShape ShapeOf(const Options &options, const core::Measurement &run,
+                         const FrameSource &source) {
+  SpectrogramShape shape;
+  if (options.viewChosen) {
+    shape.first = run.view.viewOffset;
+    shape.rows = display::kPlotColumns;
+    shape.binsPerRow = run.view.binsPerColumn;
+  }
+  if (options.logFrequency) {
+    shape.bands = core::BandsOverBins(options.rowsPerOctave, source.SampleRate());
+    shape.perOctave = options.rowsPerOctave;
+  }
+  shape.columns = options.columns;
+  shape.frames = source.Frames();
+  shape.statistic = options.average.empty() ? core::Statistic::Mean : options.average.front();
+  shape.decibel = run.view.decibel;
+  return shape;
 }
 
 // Everything a command keeps while its sources are analysed.
@@ -444,11 +459,7 @@ bool Run::RunJob(std::size_t index, std::string &error) {
   BeginRun(run, options_, rate);
   std::unique_ptr<Spectrogram> spectrogram;
   if (options_.spectrogram) {
-    // The whole lower half of the spectrum, or the page of bins that the picture shows.
-    spectrogram = options_.viewChosen
-                      ? std::make_unique<Spectrogram>(run.view.viewOffset, display::kPlotColumns,
-                                                      run.view.binsPerColumn)
-                      : std::make_unique<Spectrogram>(0, kAllBins, 1);
+    spectrogram = std::make_unique<Spectrogram>(ShapeOf(options_, run, source));
   }
   // With --average the statistics are written instead of the frames.
   const bool frames = options_.average.empty();

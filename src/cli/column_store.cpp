@@ -16,11 +16,6 @@ namespace {
 // keep the memory small.
 constexpr std::int64_t kBlockBytes = std::int64_t{4} << 20;
 
-std::string Failure(const char *what) {
-  return std::string("cannot ") + what +
-         " the spectrogram's temporary file: " + std::strerror(errno);
-}
-
 } // namespace
 
 ColumnStore::ColumnStore(int height)
@@ -44,11 +39,11 @@ bool ColumnStore::Add(const std::uint8_t *column, std::string &error) {
   }
   errno = 0;
   if (fd_ < 0 && (fd_ = UnnamedTemporaryFile()) < 0) {
-    error = Failure("make");
+    error = SpoolFailure("make");
     return false;
   }
   if (!WriteAll(fd_, {reinterpret_cast<const char *>(block_.data()), block_.size()})) {
-    error = Failure("write");
+    error = SpoolFailure("write");
     return false;
   }
   ++spooled_;
@@ -60,7 +55,7 @@ bool ColumnStore::ReadRow(int row, std::uint8_t *into, std::string &error) const
   for (std::int64_t b = 0; b < spooled_; ++b, into += blockColumns_) {
     if (!ReadAllAt(fd_, reinterpret_cast<char *>(into), static_cast<std::size_t>(blockColumns_),
                    b * blockBytes + row * blockColumns_)) {
-      error = Failure("read");
+      error = SpoolFailure("read");
       return false;
     }
   }

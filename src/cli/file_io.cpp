@@ -58,4 +58,9 @@ std::string Reason() {
   return errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
 }
 
+std::string SpoolFailure(const char *what) {
+  return std::string("cannot ") + what +
+         " the spectrogram's temporary file: " + std::strerror(errno);
+}
+
 } // namespace cli

@@ -21,4 +21,8 @@ bool ReadAllAt(int fd, char *into, std::size_t size, std::int64_t offset);
 // ": " and the reason errno gives for the last failure, or nothing when it gives none.
 std::string Reason();
 
+// The line for a failure of the spectrogram's temporary file: "cannot `what` the
+// spectrogram's temporary file: " and the reason errno gives.
+std::string SpoolFailure(const char *what);
+
 } // namespace cli

@@ -7,6 +7,12 @@
 
 namespace cli {
 
+std::int64_t FramesIn(const Options &options, std::int64_t length) {
+  const std::int64_t room = length - options.start - analysis::kFrameLength;
+  const std::int64_t whole = room < 0 ? 0 : room / options.hop + 1;
+  return options.frames ? std::min<std::int64_t>(whole, *options.frames) : whole;
+}
+
 FrameSource::FrameSource(const Options &options, const std::string &input, std::string &error)
     : options_(options), input_(input),
       sampleRate_(options.rate.value_or(core::kDefaultSampleRate)), frames_(options.frames) {
@@ -34,6 +40,16 @@ FrameSource::FrameSource(const Options &options, const std::string &input, std::
     hop_ = options.hop;
   }
   open_ = true;
+}
+
+std::optional<std::int64_t> FrameSource::Frames() const {
+  if (options_.pattern) {
+    return frames_;
+  }
+  if (file_ && file_->Length()) {
+    return FramesIn(options_, *file_->Length());
+  }
+  return std::nullopt;
 }
 
 bool FrameSource::TooShort(std::int64_t length, std::string &error) const {

@@ -16,6 +16,9 @@
 
 namespace cli {
 
+// Whole frames of an input of `length` samples, at most the count asked for.
+std::int64_t FramesIn(const Options &options, std::int64_t length);
+
 class FrameSource {
 public:
   // The pattern or capture of `options`, or the audio input `input`; on failure `error` says
@@ -28,6 +31,9 @@ public:
   // The first sample of the first frame and the samples from one frame to the next.
   std::int64_t First() const { return first_; }
   std::int64_t Hop() const { return hop_; }
+  // The frames that Next gives, where known before the first: those of a pattern and of an
+  // input whose length is known; none for a capture, which may be stopped.
+  std::optional<std::int64_t> Frames() const;
 
   // Acquires frame `index` (from 0, one after the other) into the run's frame: a pattern from
   // the run's pattern parameter, which the run steps after each pass. False at the end of the

@@ -19,6 +19,9 @@ namespace cli {
 
 namespace {
 
+// Enough rows per octave for any picture: 100 make 1100 rows over the bins of a frame.
+constexpr int kMostRowsPerOctave = 100;
+
 // Stores the value of an option; returns why the value is refused, or nothing.
 using Refusal = std::optional<std::string>;
 using Setter = Refusal (*)(Options &options, std::string_view value);
@@ -211,6 +214,14 @@ Refusal SetOffset(Options &options, std::string_view text) {
   return std::nullopt;
 }
 
+Refusal SetRows(Options &options, std::string_view text) {
+  if (SetInteger<&Options::rowsPerOctave, 1>(options, text) ||
+      options.rowsPerOctave > kMostRowsPerOctave) {
+    return "is not a whole number 1 ... " + Number(kMostRowsPerOctave);
+  }
+  return std::nullopt;
+}
+
 const KnownOption kOptions[] = {
     {"--pattern", nullptr, SetPattern},
     {"--param", nullptr, SetInteger<&Options::param, INT32_MIN>},
@@ -236,6 +247,9 @@ const KnownOption kOptions[] = {
     {"--bins", &Options::bins, nullptr},
     {"--spectrogram", nullptr, SetName<&Options::spectrogram>},
     {"--axes", &Options::axes, nullptr},
+    {"--columns", nullptr, SetInteger<&Options::columns, 1>},
+    {"--log-frequency", &Options::logFrequency, nullptr},
+    {"--rows", nullptr, SetRows},
     {"--average", nullptr, SetAverage},
     {"--bands", nullptr, SetBands},
     {"--weighting", nullptr, SetWeighting},
@@ -313,8 +327,19 @@ std::string CheckCombination(const Options &o, const std::set<std::string_view> 
   if (o.spectrogram && several) {
     return "--spectrogram FILE draws one input";
   }
-  if (o.axes && !o.spectrogram) {
-    return "--axes goes with --spectrogram FILE";
+  for (const std::string_view shape : {"--axes", "--columns", "--log-frequency"}) {
+    if (given.contains(shape) && !o.spectrogram) {
+      return std::string(shape) + " goes with --spectrogram FILE";
+    }
+  }
+  if (o.columns && o.average.size() > 1) {
+    return "--columns draws one statistic; give --average with one of mean, max and min";
+  }
+  if (given.contains("--rows") && !o.logFrequency) {
+    return "--rows goes with --log-frequency";
+  }
+  if (o.logFrequency && o.viewChosen) {
+    return "--log-frequency and --zoom or --view choose the rows differently; give one";
   }
   if (!o.out && !o.outDir && !o.peak && !o.table && !o.spectrogram && !o.digest) {
     return "nothing to write: give --out NAME, --out-dir DIR, --peak, --table FORMAT, "
@@ -470,6 +495,23 @@ std::string UsageText() {
          "                   bars; any length in little memory, the columns waiting in an\n"
          "                   unnamed file in $TMPDIR (or /tmp)\n"
          "  --axes           with --spectrogram: label frequencies and times\n"
+         "  --columns N      with --spectrogram: N columns, column c showing the frames\n"
+         "                   from floor(c T / N) up to floor((c + 1) T / N) of the T\n"
+         "                   frames, each pixel the level of the mean power of its row\n"
+         "                   over them (or the one --average statistic named); with N\n"
+         "                   above T, column c shows frame floor(c T / N) alone. Where\n"
+         "                   T is not known before the end (a pipe of WAV, a capture)\n"
+         "                   each frame's row powers wait in an unnamed file in\n"
+         "                   $TMPDIR, 8 bytes a row\n"
+         "  --log-frequency  with --spectrogram: one row per third-octave band of base\n"
+         "                   10 (midbands 1000 x 10^(x/10) Hz), from the band of bin 1 to\n"
+         "                   the band of bin 2047, each the level of the sum of the\n"
+         "                   powers of its bins; at 4096 points the lowest bands hold\n"
+         "                   few bins or none, and a band without one is grey\n"
+         "  --rows N         with --log-frequency: N rows per octave instead of 3 (1 ...\n"
+         "                   " +
+         Number(kMostRowsPerOctave) +
+         ")\n"
          "  -j N, --jobs N   analyse N inputs at once (default 1); the output is the same\n"
          "  --quiet          no progress bar\n"
          "  -h, --help       show this help and exit\n"

@@ -55,6 +55,11 @@ struct Options {
   bool bins = false;
   std::optional<std::string> spectrogram;
   bool axes = false;
+  // The spectrogram's shape: that many columns, each over its share of the frames, instead of
+  // one per frame; rows by log frequency, that many per octave.
+  std::optional<int> columns;
+  bool logFrequency = false;
+  int rowsPerOctave = 3;
   // A recording as a whole: statistics over each input's frames (in the order mean, max, min)
   // instead of per-frame output, bands, the weighting and dB offset of both, a reference input
   // to compare with, and a digest line per input.

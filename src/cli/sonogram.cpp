@@ -5,13 +5,12 @@
 #include <limits>
 #include <optional>
 
+#include "analysis/level.h"
 #include "cli/file_io.h"
 #include "cli/png_writer.h"
 #include "core/staged_file.h"
-
 #include "display/canvas.h"
 #include "display/layout.h"
-#include "display/number_format.h"
 #include "display/palette.h"
 #include "display/plot.h"
 
@@ -24,73 +23,6 @@ namespace {
 constexpr std::uint8_t kBackgroundEntry = 128;
 constexpr std::uint8_t kBlackEntry = 129;
 constexpr std::uint8_t kWhiteEntry = 130;
-
-// Room for the axes: frequency labels on the left, time labels below.
-constexpr int kLabelWidth = 64;
-constexpr int kLabelHeight = 14;
-constexpr int kTickLength = 3;
-constexpr int kRowsPerLabel = 64;
-constexpr int kColumnsPerLabel = 100;
-
-// Columns of the labels below the picture drawn at a time.
-constexpr int kFootChunk = 4096;
-
-// The labels beside the picture: the frequencies of every 64th of its `rows` rows, white
-// ticks and labels on black in the window's font.
-display::Canvas DrawSide(int rows, double firstHz, double rowHz) {
-  display::Canvas side(kLabelWidth, rows + kLabelHeight);
-  side.SetFontColor(display::kWhite);
-  for (int row = 0; row < rows; row += kRowsPerLabel) {
-    const int y = rows - 1 - row;
-    for (int x = kLabelWidth - kTickLength; x < kLabelWidth; ++x) {
-      side.SetPixel(x, y, display::kWhite);
-    }
-    side.TextOut(0, std::max(0, y - 4), display::FormatFixed(firstHz + row * rowHz, 0) + " Hz");
-  }
-  return side;
-}
-
-// The white pixels of the labels below a picture of `columns` columns, `width` pixels wide
-// with the side labels: the times of every 100th column, each with its tick. Drawn in strips
-// of kFootChunk pixels, each with every label that reaches into it drawn in order, so the
-// pixels are those of one drawing of the whole row of labels, where a later label covers an
-// earlier one.
-std::vector<std::vector<bool>> DrawFoot(int width, int columns, const SpectrogramScale &scale) {
-  struct Label {
-    int x;
-    int width;
-    std::string text;
-  };
-  const double frameSeconds = scale.sampleRate > 0 ? scale.hop / scale.sampleRate : 0;
-  const double startSeconds = scale.sampleRate > 0 ? scale.start / scale.sampleRate : 0;
-  std::vector<std::vector<bool>> white(kLabelHeight, std::vector<bool>(width));
-  std::vector<Label> labels; // those that may reach into the strip, left to right
-  int column = 0;
-  for (int x0 = 0; x0 < width; x0 += kFootChunk) {
-    const int x1 = std::min(width, x0 + kFootChunk);
-    display::Canvas strip(0, 0);
-    for (; column < columns && kLabelWidth + column < x1; column += kColumnsPerLabel) {
-      std::string text = display::FormatFixed(startSeconds + column * frameSeconds, 1) + " s";
-      labels.push_back({kLabelWidth + column, strip.TextWidth(text), std::move(text)});
-    }
-    std::erase_if(labels,
-                  [x0](const Label &label) { return label.x + std::max(label.width, 1) <= x0; });
-    const int left = labels.empty() ? x0 : std::min(x0, labels.front().x);
-    strip = display::Canvas(x1 - left, kLabelHeight);
-    strip.SetFontColor(display::kWhite);
-    strip.SetPenColor(display::kWhite);
-    for (const Label &label : labels) {
-      strip.VerticalLine(label.x - left, 0, kTickLength);
-      strip.TextOut(label.x - left, kTickLength, label.text);
-    }
-    for (int row = 0; row < kLabelHeight; ++row) {
-      for (int x = x0; x < x1; ++x) {
-        white[row][x] = strip.Pixel(x - left, row) == display::kWhite;
-      }
-    }
-  }
-  return white;
-}
 
 // The palette of the picture: the 128 bar colours, the plot's grey, black and white.
 std::vector<QRgb> PictureColors() {
@@ -107,23 +39,66 @@ std::vector<QRgb> PictureColors() {
 
 } // namespace
 
-Spectrogram::Spectrogram(int first, int rows, int binsPerColumn)
-    : first_(first), binsPerColumn_(binsPerColumn), store_(rows),
-      levels_(static_cast<std::size_t>(rows) * binsPerColumn), column_(rows) {}
+Spectrogram::Spectrogram(SpectrogramShape shape)
+    : shape_(std::move(shape)),
+      store_(shape_.bands.empty() ? shape_.rows : static_cast<int>(shape_.bands.size())),
+      powers_(static_cast<std::size_t>(store_.Height())),
+      levels_(static_cast<std::size_t>(store_.Height()) * shape_.binsPerRow),
+      column_(static_cast<std::size_t>(store_.Height())) {
+  if (shape_.columns) {
+    shares_ = std::make_unique<ColumnShares>(
+        *shape_.columns, shape_.frames, store_.Height(), shape_.statistic,
+        [this](std::span<const double> powers, std::int64_t copies, std::string &error) {
+          analysis::PowerLevels(powers.data(), store_.Height(), shape_.decibel, levels_.data());
+          return AddLevels(levels_.data(), copies, error);
+        });
+  }
+}
 
 bool Spectrogram::AddColumn(const core::Measurement &run, std::string &error) {
   const int rows = store_.Height();
-  display::ColumnLevels(run.result.levels, first_, rows, binsPerColumn_, levels_.data());
-  for (int row = 0; row < rows; ++row) {
-    const int h = display::ColumnHeight(levels_[row]);
+  if (shape_.bands.empty() && !shares_) {
+    display::ColumnLevels(run.result.levels, shape_.first, rows, shape_.binsPerRow, levels_.data());
+    return AddLevels(levels_.data(), 1, error);
+  }
+  const analysis::BinValues &powers = run.result.powers;
+  if (!shape_.bands.empty()) {
+    core::BandPowers(shape_.bands, powers, powers_);
+  } else {
+    // The strongest bin has the largest power: the level of that power is the row's level.
+    for (int row = 0; row < rows; ++row) {
+      const auto bins = std::span(powers).subspan(
+          static_cast<std::size_t>(shape_.first + row * shape_.binsPerRow),
+          static_cast<std::size_t>(shape_.binsPerRow));
+      powers_[row] = *std::ranges::max_element(bins);
+    }
+  }
+  if (shares_) {
+    return shares_->Add(powers_, error);
+  }
+  analysis::PowerLevels(powers_.data(), rows, shape_.decibel, levels_.data());
+  return AddLevels(levels_.data(), 1, error);
+}
+
+bool Spectrogram::AddLevels(const double *levels, std::int64_t copies, std::string &error) {
+  for (int row = 0; row < store_.Height(); ++row) {
+    const int h = display::ColumnHeight(levels[row]);
     // A bar of no height leaves the plot's background.
     column_[row] = h > 0 ? static_cast<std::uint8_t>(display::BarEntry(h)) : kBackgroundEntry;
   }
-  return store_.Add(column_.data(), error);
+  for (std::int64_t copy = 0; copy < copies; ++copy) {
+    if (!store_.Add(column_.data(), error)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool Spectrogram::Write(const std::string &name, const SpectrogramScale *scale,
-                        std::string &error) const {
+                        std::string &error) {
+  if (shares_ && !shares_->Finish(error)) {
+    return false;
+  }
   const int rows = store_.Height();
   const int left = scale != nullptr ? kLabelWidth : 0;
   if (store_.Columns() > std::numeric_limits<std::int32_t>::max() - left) {
@@ -137,8 +112,10 @@ bool Spectrogram::Write(const std::string &name, const SpectrogramScale *scale,
   std::vector<std::vector<bool>> foot;
   if (scale != nullptr) {
     const double binHz = scale->sampleRate / analysis::kFrameLength;
-    side = DrawSide(rows, binHz * first_, binHz * binsPerColumn_);
-    foot = DrawFoot(width, columns, *scale);
+    side = DrawSide(rows, shape_.bands.empty() ? LinearRowLabels(rows, binHz * shape_.first,
+                                                                 binHz * shape_.binsPerRow)
+                                               : BandRowLabels(shape_.bands, shape_.perOctave));
+    foot = DrawFoot(width, columns, shares_ ? shares_->Frames() : columns, *scale);
   }
   const auto failed = [&](const std::string &reason) {
     error = "cannot write " + name + reason;

@@ -86,16 +86,15 @@ double Rounded(long numerator, long denominator) {
   return mpfr_get_d(value, MPFR_RNDN);
 }
 
-} // namespace
-
-std::vector<Band> MakeBands(BandWidth width, double rate) {
+// The bands of 1/b octave from band `x` up to the one that holds bin 2047.
+std::vector<Band> BandsFrom(int b, int x, double rate) {
   analysis::FreeMpfrCachesWhenThreadEnds();
-  const int b = static_cast<int>(width);
   // Band x: midband exponent 6x / 20b, edges (6x ∓ 3) / 20b.
   const long denominator = 20L * b;
   std::vector<Band> bands;
-  for (int x = width == BandWidth::Octave ? kFirstOctave : kFirstThird;; ++x) {
+  for (;; ++x) {
     Band band;
+    band.x = x;
     band.first = FirstBinFrom(rate, 6L * x - 3, denominator);
     if (band.first > kLastBin) {
       return bands;
@@ -104,9 +103,31 @@ std::vector<Band> MakeBands(BandWidth width, double rate) {
     band.midband = Rounded(6L * x, denominator);
     band.lower = Rounded(6L * x - 3, denominator);
     band.upper = Rounded(6L * x + 3, denominator);
-    band.nominal = Nominal(x * (3 / b));
+    // Midband exponent 6x / 20b is that of third 3x / b.
+    band.nominal = 3L * x % b == 0 ? Nominal(static_cast<int>(3L * x / b)) : std::string();
     bands.push_back(std::move(band));
   }
+}
+
+} // namespace
+
+std::vector<Band> MakeBands(BandWidth width, double rate) {
+  return BandsFrom(static_cast<int>(width), width == BandWidth::Octave ? kFirstOctave : kFirstThird,
+                   rate);
+}
+
+std::vector<Band> BandsOverBins(int perOctave, double rate) {
+  analysis::FreeMpfrCachesWhenThreadEnds();
+  // The band whose edges (6x ∓ 3) / 20b hold the centre of bin 1.
+  const long denominator = 20L * perOctave;
+  int x = 0;
+  while (CentreBelow(1, rate, 6L * x - 3, denominator)) {
+    --x;
+  }
+  while (!CentreBelow(1, rate, 6L * x + 3, denominator)) {
+    ++x;
+  }
+  return BandsFrom(perOctave, x, rate);
 }
 
 void BandPowers(std::span<const Band> bands, std::span<const double> powers,

@@ -197,6 +197,21 @@ TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
       {{"--help"}, "/dev/full", 1, "cannot write the standard output: "},
       {{"short.wav", "notes.wav", "--out", "X"}, {}, 2, "--out NAME takes one input"},
       {{"short.wav", "./short.wav", "--out-dir", "D"}, {}, 2, "would write the same files in D"},
+      {{"--pattern", "1", "--columns", "9", "--peak"}, {}, 2, "--columns goes with --spectrogram"},
+      {{"--pattern", "1", "--spectrogram", "s.png", "--rows", "6"}, {}, 2, "--rows goes with"},
+      {{"--pattern", "1", "--spectrogram", "s.png", "--log-frequency", "--zoom", "2"},
+       {},
+       2,
+       "--log-frequency and --zoom or --view choose the rows differently"},
+      {{"--pattern", "1", "--spectrogram", "s.png", "--log-frequency", "--rows", "101"},
+       {},
+       2,
+       "'101' is not a whole number 1 ... 100"},
+      {{"--pattern", "1", "--spectrogram", "/dev/full"}, {}, 1, "cannot write /dev/full: "},
+      {{"--pattern", "1", "--spectrogram", "s.png", "--columns", "2", "--average", "max,min"},
+       {},
+       2,
+       "--columns draws one statistic"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());

@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -373,6 +374,106 @@ TEST_F(BatchTest, ALongSpectrogramHasEachFramesOwnColumn) {
     ASSERT_EQ(Run(QStringList{"long.wav", "--spectrogram", "one.png"} + one).exitCode, 0);
     EXPECT_EQ(picture.copy(column, 0, 1, 2048),
               QImage(Path("one.png")).convertToFormat(QImage::Format_RGB32));
+  }
+}
+
+// The colour of the plot's bar for a power's dB level, worked out from the .spc text: nothing
+// where the bar height lies too close to a whole number for the text's six decimals to tell.
+std::optional<QColor> BarColour(double power) {
+  const double height = 128 - 1.4 * -10 * std::log10(power);
+  if (std::abs(height - std::round(height)) < 1e-4) {
+    return std::nullopt;
+  }
+  static const display::Palette palette = display::BuildPalette();
+  const int h = std::min(static_cast<int>(height), 127);
+  return h > 0 ? QColor(palette[h] & 0xFF, (palette[h] >> 8) & 0xFF, palette[h] >> 16)
+               : QColor(0x33, 0x33, 0x33);
+}
+
+// Each bin's power in the frames NAME1.spc ... NAMEn.spc: 10^(level / 10).
+std::vector<std::vector<double>> SpcPowers(const QString &base, int frames) {
+  std::vector<std::vector<double>> powers;
+  for (int frame = 1; frame <= frames; ++frame) {
+    const QStringList lines =
+        QString::fromLatin1(ReadAll(base + QString::number(frame) + ".spc")).split("\r\n");
+    powers.emplace_back();
+    for (int bin = 0; bin < 2048; ++bin) {
+      powers.back().push_back(std::pow(10.0, lines[bin].split('\t')[1].toDouble() / 10));
+    }
+  }
+  return powers;
+}
+
+// --columns N over 7 frames: each column's pixel of a bin has the colour of the mean (or the
+// maximum) of the bin's power over the column's share of the frames, from the frames' .spc
+// values; a pipe,
+// whose frames are counted only at its end, gives the same picture as the file; N = 7 gives
+// the picture of one column per frame, and N above 7 repeats its columns.
+TEST_F(BatchTest, ColumnsShowTheMeanPowerOfTheirShareOfTheFrames) {
+  ASSERT_TRUE(WriteSamples(Path("seven.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                           ToneWithNoise(7 * 4096 / 44100.0, 3)));
+  ASSERT_EQ(Run({"seven.wav", "--out", "F", "--spectrogram", "plain.png"}).exitCode, 0);
+  const std::vector<std::vector<double>> powers = SpcPowers(Path("F"), 7);
+  const QImage plain = QImage(Path("plain.png")).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(plain.size(), QSize(7, 2048));
+  for (const auto &[columns, statistic] :
+       {std::pair{3, "mean"}, std::pair{7, "mean"}, std::pair{10, "mean"}, std::pair{3, "max"}}) {
+    SCOPED_TRACE(statistic + std::to_string(columns));
+    const QStringList args = {"--spectrogram",          "c.png",     "--columns",
+                              QString::number(columns), "--average", statistic};
+    ASSERT_EQ(Run(QStringList{"-"} + args, ReadAll(Path("seven.wav"))).exitCode, 0);
+    const QImage piped = QImage(Path("c.png")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(Run(QStringList{"seven.wav"} + args).exitCode, 0);
+    const QImage picture = QImage(Path("c.png")).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(picture, piped);
+    ASSERT_EQ(picture.size(), QSize(columns, 2048));
+    for (int c = 0; c < columns; ++c) {
+      const int first = c * 7 / columns;
+      const int end = std::max((c + 1) * 7 / columns, first + 1);
+      EXPECT_TRUE(columns < 7 || picture.copy(c, 0, 1, 2048) == plain.copy(first, 0, 1, 2048));
+      for (int bin = 0; bin < 2048; ++bin) {
+        double sum = 0;
+        double max = 0;
+        for (int frame = first; frame < end; ++frame) {
+          sum += powers[frame][bin];
+          max = std::max(max, powers[frame][bin]);
+        }
+        const std::optional<QColor> colour =
+            BarColour(statistic == std::string("max") ? max : sum / (end - first));
+        EXPECT_TRUE(!colour || picture.pixelColor(c, 2047 - bin) == *colour) << c << ' ' << bin;
+      }
+    }
+  }
+}
+
+// --log-frequency: one row per band of 1/b octave from the band of bin 1 up to that of bin
+// 2047, each with the colour of the sum of its bins' powers from the .spc values.
+TEST_F(BatchTest, LogFrequencyRowsShowTheSumOfTheirBinsPowers) {
+  ASSERT_TRUE(WriteSamples(Path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, ToneWithNoise(0.1)));
+  ASSERT_EQ(Run({"tone.wav", "--frames", "1", "--out", "F"}).exitCode, 0);
+  const std::vector<double> powers = SpcPowers(Path("F"), 1)[0];
+  const auto centre = [](int k) { return k * 44100.0 / 4096; };
+  for (const int b : {3, 6}) {
+    SCOPED_TRACE(b);
+    const Result result = Run({"tone.wav", "--frames", "1", "--spectrogram", "log.png",
+                               "--log-frequency", "--rows", QString::number(b)});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const QImage picture = QImage(Path("log.png")).convertToFormat(QImage::Format_RGB32);
+    const auto edge = [b](int x, int side) {
+      return 1000 * std::pow(10.0, (6.0 * x + 3 * side) / (20 * b));
+    };
+    int x = static_cast<int>(std::floor((20 * b * std::log10(centre(1) / 1000) - 3) / 6)) + 1;
+    int k = 1;
+    for (int row = 0; k < 2048; ++row, ++x) {
+      double sum = 0;
+      for (; k < 2048 && centre(k) < edge(x, 1); ++k) {
+        sum += centre(k) >= edge(x, -1) ? powers[k] : 0;
+      }
+      const std::optional<QColor> colour = sum > 0 ? BarColour(sum) : QColor(0x33, 0x33, 0x33);
+      ASSERT_LT(row, picture.height());
+      EXPECT_TRUE(!colour || picture.pixelColor(0, picture.height() - 1 - row) == *colour) << row;
+      EXPECT_TRUE(k < 2048 || row + 1 == picture.height()) << "a row per band";
+    }
   }
 }
 

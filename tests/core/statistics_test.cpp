@@ -131,4 +131,29 @@ TEST(Bands, EdgesLabelsAndBinsAtEveryRate) {
   EXPECT_EQ(core::MakeBands(core::BandWidth::Octave, 44100)[0].count, 2);
 }
 
+// The rows of a spectrogram by log frequency: from the band that holds bin 1, the bands of
+// MakeBands where both have them, and the nominal labels of thirds only.
+TEST(Bands, BandsOverBinsStartWithBinOneAndFollowTheBands) {
+  for (const double rate : {8000.0, 44100.0, 192000.0}) {
+    SCOPED_TRACE(rate);
+    const std::vector<core::Band> thirds = core::BandsOverBins(3, rate);
+    const std::vector<core::Band> bands = core::MakeBands(core::BandWidth::Third, rate);
+    ASSERT_EQ(thirds.front().first, 1);
+    ASSERT_GT(thirds.front().count, 0);
+    EXPECT_EQ(thirds.back().x, bands.back().x);
+    for (const core::Band &band : bands) {
+      if (band.x >= thirds.front().x) {
+        const core::Band &row = thirds[static_cast<std::size_t>(band.x - thirds.front().x)];
+        EXPECT_EQ(row.first, band.first);
+        EXPECT_EQ(row.count, band.count);
+        EXPECT_EQ(row.midband, band.midband);
+        EXPECT_EQ(row.nominal, band.nominal);
+      }
+    }
+  }
+  for (const core::Band &band : core::BandsOverBins(6, 44100)) {
+    EXPECT_EQ(band.nominal.empty(), band.x % 2 != 0) << band.x;
+  }
+}
+
 } // namespace
