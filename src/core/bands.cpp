@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <ranges>
 
 namespace core {
 
@@ -74,10 +73,17 @@ bool CentreBelow(int k, double rate, long numerator, long denominator) {
 
 // The first bin 1 … 2047 whose centre is not below the edge, or 2048.
 int FirstBinFrom(double rate, long numerator, long denominator) {
-  const auto bins = std::views::iota(1, kLastBin + 1);
-  const auto first = std::ranges::partition_point(
-      bins, [&](int k) { return CentreBelow(k, rate, numerator, denominator); });
-  return 1 + static_cast<int>(first - bins.begin());
+  // A binary search by hand: clang 14 cannot build libstdc++ 12's ranges over an iota view.
+  int first = 1;
+  for (int end = kLastBin + 1; first < end;) {
+    const int middle = first + (end - first) / 2;
+    if (CentreBelow(middle, rate, numerator, denominator)) {
+      first = middle + 1;
+    } else {
+      end = middle;
+    }
+  }
+  return first;
 }
 
 double Rounded(long numerator, long denominator) {
