@@ -21,6 +21,8 @@ namespace {
 
 // Enough rows per octave for any picture: 100 make 1100 rows over the bins of a frame.
 constexpr int kMostRowsPerOctave = 100;
+// Columns enough for any screen; more, beyond the frames, would only repeat them.
+constexpr int kMostColumns = 1000000;
 
 // Stores the value of an option; returns why the value is refused, or nothing.
 using Refusal = std::optional<std::string>;
@@ -214,6 +216,13 @@ Refusal SetOffset(Options &options, std::string_view text) {
   return std::nullopt;
 }
 
+Refusal SetColumns(Options &options, std::string_view text) {
+  if (SetInteger<&Options::columns, 1>(options, text) || *options.columns > kMostColumns) {
+    return "is not a whole number 1 ... " + Number(kMostColumns);
+  }
+  return std::nullopt;
+}
+
 Refusal SetRows(Options &options, std::string_view text) {
   if (SetInteger<&Options::rowsPerOctave, 1>(options, text) ||
       options.rowsPerOctave > kMostRowsPerOctave) {
@@ -247,7 +256,7 @@ const KnownOption kOptions[] = {
     {"--bins", &Options::bins, nullptr},
     {"--spectrogram", nullptr, SetName<&Options::spectrogram>},
     {"--axes", &Options::axes, nullptr},
-    {"--columns", nullptr, SetInteger<&Options::columns, 1>},
+    {"--columns", nullptr, SetColumns},
     {"--log-frequency", &Options::logFrequency, nullptr},
     {"--rows", nullptr, SetRows},
     {"--average", nullptr, SetAverage},
@@ -502,7 +511,9 @@ std::string UsageText() {
          "                   above T, column c shows frame floor(c T / N) alone. Where\n"
          "                   T is not known before the end (a pipe of WAV, a capture)\n"
          "                   each frame's row powers wait in an unnamed file in\n"
-         "                   $TMPDIR, 8 bytes a row\n"
+         "                   $TMPDIR, 8 bytes a row. N is at most " +
+         Number(kMostColumns) +
+         "\n"
          "  --log-frequency  with --spectrogram: one row per third-octave band of base\n"
          "                   10 (midbands 1000 x 10^(x/10) Hz), from the band of bin 1 to\n"
          "                   the band of bin 2047, each the level of the sum of the\n"
