@@ -1,7 +1,8 @@
 #include "analysis/arithmetic_path.h"
 
+#include "analysis/lane_paths.h"
+
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <vector>
 
@@ -9,43 +10,11 @@ namespace analysis {
 
 namespace {
 
-constexpr std::array<ArithmeticPath, 4> kPaths = {ArithmeticPath::Portable,
-                                                  ArithmeticPath::Lanes128, ArithmeticPath::Avx2,
-                                                  ArithmeticPath::Avx512};
-constexpr std::array<std::string_view, 4> kNames = {"portable", "128", "avx2", "avx512"};
-
-bool CpuRuns(ArithmeticPath path) {
-#if defined(__x86_64__)
-  __builtin_cpu_init();
-  const bool fma = __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
-  switch (path) {
-  case ArithmeticPath::Portable:
-    return true;
-  case ArithmeticPath::Lanes128:
-    return fma && __builtin_cpu_supports("sse4.1");
-  case ArithmeticPath::Avx2:
-    return fma && __builtin_cpu_supports("avx2");
-  case ArithmeticPath::Avx512:
-    return fma && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
-  }
-  return false;
-#elif defined(__aarch64__)
-  return path == ArithmeticPath::Portable || path == ArithmeticPath::Lanes128;
-#else
-  return path == ArithmeticPath::Portable;
-#endif
-}
-
-// The paths this build holds code for (lane_paths.h).
-bool Built([[maybe_unused]] ArithmeticPath path) {
-#if defined(__x86_64__)
-  return true;
-#elif defined(__aarch64__)
-  return path == ArithmeticPath::Portable || path == ArithmeticPath::Lanes128;
-#else
-  return path == ArithmeticPath::Portable;
-#endif
+// Whether this build holds code for the path: its architecture's table has it.
+bool Built(ArithmeticPath path) {
+  bool built = false;
+  exact::Paths::ForEach([&](auto lanes) { built = built || decltype(lanes)::kPath == path; });
+  return built;
 }
 
 // The path VIREO_ARITHMETIC asks for; unset or empty asks for none.
@@ -55,11 +24,11 @@ const char *Requested() {
 }
 
 std::optional<ArithmeticPath> Named(std::string_view name) {
-  const auto at = std::find(kNames.begin(), kNames.end(), name);
-  if (at == kNames.end()) {
+  const auto at = std::find(kPathNames.begin(), kPathNames.end(), name);
+  if (at == kPathNames.end()) {
     return std::nullopt;
   }
-  return kPaths[at - kNames.begin()];
+  return static_cast<ArithmeticPath>(at - kPathNames.begin());
 }
 
 ArithmeticPath ChosenPath() {
@@ -80,14 +49,17 @@ std::optional<ArithmeticPath> forced;
 } // namespace
 
 std::string_view PathName(ArithmeticPath path) {
-  return kNames[static_cast<int>(path)];
+  return kPathNames[static_cast<int>(path)];
 }
 
 std::span<const ArithmeticPath> AvailablePaths() {
   static const std::vector<ArithmeticPath> paths = [] {
     std::vector<ArithmeticPath> runnable;
-    std::copy_if(kPaths.begin(), kPaths.end(), std::back_inserter(runnable),
-                 [](ArithmeticPath path) { return Built(path) && CpuRuns(path); });
+    exact::Paths::ForEach([&](auto lanes) {
+      if (decltype(lanes)::CpuRuns()) {
+        runnable.push_back(decltype(lanes)::kPath);
+      }
+    });
     return runnable;
   }();
   return paths;
@@ -108,8 +80,11 @@ std::optional<std::string> PathChoiceError() {
   }
   const auto asked = Named(name);
   if (!asked) {
-    return "VIREO_ARITHMETIC=" + std::string(name) +
-           " names no arithmetic path (portable, 128, avx2 or avx512)";
+    std::string names(kPathNames[0]);
+    for (std::size_t i = 1; i < kPathNames.size(); ++i) {
+      names.append(i + 1 < kPathNames.size() ? ", " : " or ").append(kPathNames[i]);
+    }
+    return "VIREO_ARITHMETIC=" + std::string(name) + " names no arithmetic path (" + names + ")";
   }
   const auto paths = AvailablePaths();
   if (std::find(paths.begin(), paths.end(), *asked) == paths.end()) {

@@ -3,6 +3,7 @@
 // Which implementation of the exact frame arithmetic runs, and how often it had to redo a value
 // at extended precision. Every path gives the same bits; the choice only changes the speed.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -11,12 +12,14 @@
 
 namespace analysis {
 
-// The implementations, narrowest first: one double at a time; 128-bit vectors (NEON on arm64,
-// SSE4.1 + FMA on x86-64); AVX2 + FMA; AVX-512 (F, DQ, VL).
+// The implementations of every architecture, narrowest first: one double at a time; 128-bit
+// vectors (NEON on arm64, SSE4.1 + FMA on x86-64); AVX2 + FMA; AVX-512 (F, DQ, VL). Which of
+// them a build has is its architecture's table of lane sets (vector_lanes.h).
 enum class ArithmeticPath { Portable, Lanes128, Avx2, Avx512 };
+// Their names in that order, as VIREO_ARITHMETIC takes them and --version shows them.
+inline constexpr std::array<std::string_view, 4> kPathNames = {"portable", "128", "avx2", "avx512"};
 
-// The path's name as VIREO_ARITHMETIC takes it and --version shows it: portable, 128, avx2,
-// avx512.
+// kPathNames[path].
 std::string_view PathName(ArithmeticPath path);
 
 // The paths that this build has and this CPU can run, narrowest first: portable always.

@@ -2,8 +2,9 @@
 
 // The tests that let the fast paths compute in double precision and still give the bits of the
 // literal extended-precision route, written once for every lane type: one double here (masks
-// are bool), four or eight doubles in vector_lanes.h. A kernel is a template over the lane type
-// that uses only these operations; the same proof then holds for every path that runs it.
+// are bool), the vectors of 2 to 16 lanes of vector_lanes.h. A kernel is a template over the
+// lane type that uses only these operations; the same proof then holds for every path that runs
+// it.
 //
 // Midpoint lemma. Let X be an exact value, D = RN53(X) the double nearest it and E = RN64(X)
 // the literal route's 64-bit value. Every float midpoint (halfway between adjacent floats, the
@@ -115,10 +116,13 @@ requires std::floating_point<L> L Gather(const Row *table, std::uint64_t index,
                                          double Row::*field) {
   return table[index].*field;
 }
-// Lane i of a lane type (a mask's as a bool or integer).
+// Lane i of a lane type (a mask's as a bool or integer), read and set.
 template <typename T>
 requires std::is_arithmetic_v<T> T At(T x, int) {
   return x;
+}
+template <std::floating_point T> void SetAt(T &x, int, T value) {
+  x = value;
 }
 // Pairs (re, im) stored one after the other.
 inline void StoreInterleaved(float *to, float re, float im) {
@@ -137,9 +141,23 @@ requires std::is_arithmetic_v<T> T Opaque(T x) {
   }
   return x;
 }
-// How many lanes a lane type holds.
+// How many lanes a lane type (or its mask) holds.
 template <typename L> inline constexpr int kWidth = L::kCount;
 template <std::floating_point L> inline constexpr int kWidth<L> = 1;
+template <std::integral L> inline constexpr int kWidth<L> = 1;
+
+// Calls redo(lane) for each lane that the mask `doubtful` has set, rarely any: the lanes that a
+// fast route left in doubt, redone one by one the literal way.
+template <typename M, typename Redo>
+VIREO_KERNEL void RedoDoubtfulLanes(const M &doubtful, Redo redo) {
+  if (!None(doubtful)) [[unlikely]] {
+    for (int lane = 0; lane < kWidth<M>; ++lane) {
+      if (At(doubtful, lane)) {
+        redo(lane);
+      }
+    }
+  }
+}
 
 // A value as an unevaluated sum hi + lo with |lo| at most half an ulp of hi.
 template <typename L> struct Pair { L hi, lo; };

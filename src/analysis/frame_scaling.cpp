@@ -36,6 +36,7 @@ const Window &WindowTable() {
 // Sample i scaled the literal way, at extended precision rounded once to float: x × gain, then
 // the exact factor 2 × 2^-12.
 float LiteralSample(float x, double gain, const Window *window, int i) {
+  ++Fallbacks().samples;
   const Extended scaled = Extended(x) * gain * Extended::FromParts(false, 1, -11);
   return (window ? window->weight[i] * scaled : scaled).ToFloat();
 }
@@ -53,21 +54,19 @@ template <typename L> VIREO_KERNEL void Scale(TimeFrame &data, double gain, cons
   constexpr int kLanes = kWidth<L>;
   const L factor = gain * 0x1p-11;
   for (int i = 0; i < kFrameLength; i += kLanes) {
-    L d, weight;
-    Load(&data[i], d);
-    d = d * factor;
+    L x, d, weight;
+    Load(&data[i], x);
+    d = x * factor;
     if (window) {
       Load(&window->rounded[i], weight);
       d = d * weight;
     }
-    if (None(NearFloatMidpoint(d, 8) | (OutOfFloatRange(d) & (d != 0.0)))) [[likely]] {
-      Store(&data[i], d);
-    } else {
-      Fallbacks().samples += kLanes;
-      for (int lane = i; lane < i + kLanes; ++lane) {
-        data[lane] = LiteralSample(data[lane], gain, window, lane);
-      }
-    }
+    Store(&data[i], d);
+    RedoDoubtfulLanes(NearFloatMidpoint(d, 8) | (OutOfFloatRange(d) & (d != 0.0)),
+                      [&](int lane) VIREO_KERNEL_LAMBDA {
+                        data[i + lane] =
+                            LiteralSample(static_cast<float>(At(x, lane)), gain, window, i + lane);
+                      });
   }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The lane operations that need a particular arm64 instruction, for the 128-bit NEON lanes of
-// vector_lanes.h (every arm64 CPU has NEON with its fused multiply-add).
+// The paths of arm64 and the lane operations that need a particular arm64 instruction, for the
+// 128-bit NEON lanes of vector_lanes.h (every arm64 CPU has NEON with its fused multiply-add).
 
 #include "analysis/vector_lanes.h"
 
@@ -35,5 +35,20 @@ template <typename V>
 requires(sizeof(V) == 16) inline bool None(const Lane<V> &a) {
   return vmaxvq_u32(vreinterpretq_u32_u64(uint64x2_t(a.v))) == 0;
 }
+
+// The lanes unchanged and unknown to the compiler (see Opaque in vector_lanes.h) in a register.
+template <typename V>
+requires(sizeof(V) <= 16) VIREO_KERNEL Lane<V> Opaque(Lane<V> a) {
+  asm("" : "+w"(a.v));
+  return a;
+}
+
+// The paths of arm64.
+struct Lanes128 : VectorLanes<4> {
+  static constexpr ArithmeticPath kPath = ArithmeticPath::Lanes128;
+  static bool CpuRuns() { return true; }
+  template <typename Kernel> static auto Run(Kernel &kernel) { return kernel(Lanes128{}); }
+};
+using Paths = PathList<PortableLanes, Lanes128>;
 
 } // namespace analysis::exact

@@ -1,9 +1,10 @@
 #pragma once
 
-// The lane operations that need a particular x86-64 instruction, for the 128-bit (SSE4.1 + FMA),
-// 256-bit (AVX2 + FMA) and 512-bit (AVX-512 F, DQ, VL) lanes of vector_lanes.h. Each is compiled
-// for the narrowest instruction set that has it and inlined into the entry points of the paths
-// that run on such a CPU (lane_paths.h).
+// The paths of x86-64 and the lane operations that need a particular x86-64 instruction, for the
+// 128-bit (SSE4.1 + FMA), 256-bit (AVX2 + FMA) and 512-bit (AVX-512 F, DQ, VL) lanes of
+// vector_lanes.h. Each operation is compiled for the narrowest instruction set that has it and
+// inlined into the entry points of the paths that run on such a CPU (the lane contract in
+// vector_lanes.h).
 
 #include "analysis/vector_lanes.h"
 
@@ -18,6 +19,10 @@
 #define VIREO_AVX512 __attribute__((target("avx2,fma,avx512f,avx512dq,avx512vl")))
 
 namespace analysis::exact {
+
+// AVX-512 compares into its mask registers: every 512-bit vector here is one of its lanes.
+template <typename V>
+requires(sizeof(V) == 64) inline constexpr bool kBitMasks<V> = true;
 
 // Conversions of whole registers (see Convert). The 512-bit ones are the masked forms with every
 // lane selected: the plain ones start from an undefined register, which GCC 12 warns about.
@@ -124,7 +129,7 @@ VIREO_AVX512 inline BitMask<16> NotGreater(const Float16 &a, const Float16 &b) {
 // The comparisons of 512-bit lanes as the language extension defines them: != is true where
 // either is NaN, the others false; integers compare as signed or unsigned as their type.
 template <Comparison C, typename V>
-requires(sizeof(V) == 64) VIREO_AVX512 inline auto Compare(const Lane<V> &a, const Lane<V> &b) {
+requires kBitMasks<V> VIREO_AVX512 inline auto Compare(const Lane<V> &a, const Lane<V> &b) {
   using E = typename Lane<V>::Element;
   // The predicates of the Comparisons in their order, for floats and for integers.
   constexpr int kFloats[] = {_CMP_EQ_OQ, _CMP_NEQ_UQ, _CMP_LT_OQ, _CMP_GT_OQ};
@@ -152,9 +157,52 @@ VIREO_AVX512 inline Float16 Select(BitMask<16> mask, const Float16 &a, const Flo
   return _mm512_mask_blend_ps(mask.bits, b.v, a.v);
 }
 
+// The lanes unchanged and unknown to the compiler (see Opaque in vector_lanes.h) in a register.
+// clang names a register wider than 128 bits only in a function compiled for AVX, which a
+// generic one is not: wider lanes pass through memory.
+template <typename V>
+requires(sizeof(V) <= 16) VIREO_KERNEL Lane<V> Opaque(Lane<V> a) {
+  asm("" : "+x"(a.v));
+  return a;
+}
+
 // Clears the upper halves of the vector registers (see CleanUpperHalves).
 __attribute__((target("avx"))) inline void ZeroUpperHalves() {
   _mm256_zeroupper();
 }
+
+// The paths of x86-64. FMA comes with AVX's encoding: every vector path needs both.
+inline bool CpuHasAvxAndFma() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
+}
+struct Lanes128 : VectorLanes<4> {
+  static constexpr ArithmeticPath kPath = ArithmeticPath::Lanes128;
+  static bool CpuRuns() { return CpuHasAvxAndFma() && __builtin_cpu_supports("sse4.1"); }
+  // The path calls legacy-SSE code (the scalar fall-backs): it starts with clean upper halves.
+  template <typename Kernel> VIREO_128 static auto Run(Kernel &kernel) {
+    CleanUpperHalves();
+    return kernel(Lanes128{});
+  }
+};
+struct Avx2Lanes : VectorLanes<8> {
+  static constexpr ArithmeticPath kPath = ArithmeticPath::Avx2;
+  static bool CpuRuns() { return CpuHasAvxAndFma() && __builtin_cpu_supports("avx2"); }
+  template <typename Kernel> VIREO_AVX2 static auto Run(Kernel &kernel) {
+    return kernel(Avx2Lanes{});
+  }
+};
+struct Avx512Lanes : VectorLanes<16> {
+  static constexpr ArithmeticPath kPath = ArithmeticPath::Avx512;
+  static bool CpuRuns() {
+    return CpuHasAvxAndFma() && __builtin_cpu_supports("avx2") &&
+           __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+           __builtin_cpu_supports("avx512vl");
+  }
+  template <typename Kernel> VIREO_AVX512 static auto Run(Kernel &kernel) {
+    return kernel(Avx512Lanes{});
+  }
+};
+using Paths = PathList<PortableLanes, Lanes128, Avx2Lanes, Avx512Lanes>;
 
 } // namespace analysis::exact

@@ -202,15 +202,11 @@ VIREO_KERNEL int LaneBinLevels(const SpectrumFrame &spectrum, int first, int cou
     const auto doubtful = (!powerSure) | levelDoubtful;
     exact::Store(&powers[i], p);
     exact::Store(&levels[i], level);
-    if (!exact::None(doubtful)) [[unlikely]] {
-      for (int lane = 0; lane < kLanes; ++lane) {
-        if (exact::At(doubtful, lane)) {
-          const int bin = first + i + lane;
-          levels[i + lane] =
-              FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel, powers[i + lane]);
-        }
-      }
-    }
+    exact::RedoDoubtfulLanes(doubtful, [&](int lane) VIREO_KERNEL_LAMBDA {
+      const int bin = first + i + lane;
+      levels[i + lane] =
+          FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel, powers[i + lane]);
+    });
   }
   return i;
 }
@@ -229,13 +225,9 @@ VIREO_KERNEL int PowerLevelsIn(const double *powers, int count, bool decibel, do
     const auto [level, levelDoubtful] = FastLevel(p, decibel);
     const auto doubtful = NotGreater(p, D(DBL_MIN)) | NotGreater(D(INFINITY), p) | levelDoubtful;
     Store(&levels[i], level);
-    if (!None(doubtful)) [[unlikely]] {
-      for (int lane = 0; lane < kLanes; ++lane) {
-        if (At(doubtful, lane)) {
-          levels[i + lane] = DoubtfulLevel(powers[i + lane], decibel);
-        }
-      }
-    }
+    RedoDoubtfulLanes(doubtful, [&](int lane) VIREO_KERNEL_LAMBDA {
+      levels[i + lane] = DoubtfulLevel(powers[i + lane], decibel);
+    });
   }
   return i;
 }

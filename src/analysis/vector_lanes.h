@@ -3,13 +3,43 @@
 // The vector lane types and the operations of exact_double.h on them. Lane<V> holds one vector
 // of the language extension: 2, 4 or 8 doubles (Double2, Quad, Double8), 4, 8 or 16 floats
 // (Float4, Float8, Float16), or their bits; Twin<T> holds twice the lanes of T as two halves.
-// Comparisons give masks with all bits of a lane set where true (512-bit lanes: a BitMask); a plain
-// value is copied into every lane.
+// Comparisons give masks with all bits of a lane set where true, or a BitMask (kBitMasks); a
+// plain value is copied into every lane. The operations here are written with the extension
+// alone and carry no instruction set.
 //
-// The operations here are written with the extension alone and carry no instruction set: they
-// are inlined into an entry point of a path (lane_paths.h), which compiles them for its own
-// instructions. The few that need a particular instruction are in lanes_x86.h and lanes_neon.h.
+// The lane contract. An arithmetic path is a lane set: a struct with
+//   Floats   the floats of as many butterflies as the path transforms at once (float: one);
+//   Wide     their doubles, as many lanes (a Twin of two registers of doubles);
+//   Doubles  the doubles of the scaling and the levels (one register);
+//   kPath    its ArithmeticPath (the enum and the names are in arithmetic_path.h);
+//   CpuRuns  whether this processor has its instructions;
+//   Run      its entry point: runs kernel(lanes) compiled for its instructions.
+// VectorLanes<N> gives the types for N float lanes. An instruction-set header, one per target
+// architecture and included at the end of this one, holds the architecture's table:
+//   must supply  its lane sets, and Paths: PathList<PortableLanes, its lane sets narrowest
+//                first>, read by the processor check, the build check and the dispatch
+//                (arithmetic_path.cpp, lane_paths.h) and through --version by scripts/test;
+//                for its lane types ConvertTo (floats to doubles and back, 32-bit masks to
+//                64-bit ones, a whole register at once), Fma and Sqrt (rounded once), and None
+//                of a vector mask.
+//   may override with a more constrained overload (found where a kernel is instantiated, so
+//                after this header): Load of floats as doubles, ToFloat of a Twin, Join,
+//                NotGreater, Select and Opaque (here through memory) where the instruction set
+//                does better; kBitMasks<V> for vectors whose comparisons give a bit per lane,
+//                which then need Compare<Comparison> and may have Select of a BitMask.
+// Limits: a power of two of float lanes, at most kMaxLanes (the transposes and the first stages
+// of the transform), and Doubles at most as wide as Floats. Loads and stores need only the
+// alignment of their element; the frames and tables are aligned to 64 bytes, the widest
+// register, for speed alone.
+// Compiler rules: kernels and lane operations are always inlined (VIREO_KERNEL, and
+// VIREO_KERNEL_LAMBDA for the kernels' lambdas), so that each is compiled for the instructions
+// of the entry point it ends up in; an operation that needs an instruction carries its path's
+// target attribute and is inlined only into the entry points of that path or a wider one. The
+// whole build has -ffp-contract=off: the compiler fuses no a × b + c of its own, the fused ones
+// are the Fma and MultiplyAdd that a budget allows. Nothing may assume a rounding mode other
+// than to nearest, or flush subnormals.
 
+#include "analysis/arithmetic_path.h"
 #include "analysis/exact_double.h"
 
 #include <bit>
@@ -21,8 +51,8 @@
 
 namespace analysis::exact {
 
-// The masks of 512-bit lanes: a bit per lane, as the comparisons of AVX-512 give them (in its k
-// registers). Widened to a vector of all-ones lanes, as narrower masks are, each would cost an
+// The masks of lanes whose comparisons give a bit per lane, as AVX-512's do (in its k
+// registers). Widened to a vector of all-ones lanes, as other masks are, each would cost an
 // instruction to form and the tests of their union more.
 template <int N> struct BitMask {
   using Word = std::conditional_t<(N > 8), std::uint16_t, std::uint8_t>;
@@ -44,8 +74,13 @@ template <int N> VIREO_KERNEL BitMask<N / 2> Low(BitMask<N> a) {
 template <int N> VIREO_KERNEL BitMask<N / 2> High(BitMask<N> a) {
   return {typename BitMask<N / 2>::Word(a.bits >> N / 2)};
 }
-// The comparisons of 512-bit lanes, which lanes_x86.h gives as BitMasks.
+// The comparisons of lanes whose masks are BitMasks, given by Compare<Comparison>.
 enum class Comparison { kEqual, kNotEqual, kLess, kGreater };
+// Whether the comparisons of vectors V give BitMasks: set by an instruction-set header whose
+// comparisons write mask registers, before it uses such lanes.
+template <typename V> inline constexpr bool kBitMasks = false;
+// The most lanes of any lane type.
+inline constexpr int kMaxLanes = 16;
 
 template <typename E, int N> struct VectorOf {
   typedef E type __attribute__((vector_size(sizeof(E) * N)));
@@ -64,8 +99,8 @@ template <typename V> struct Lane {
   using Words =
       Vector<std::conditional_t<sizeof(Element) == 8, std::uint64_t, std::uint32_t>, kCount>;
   // Masks of one type per lane width: the types that comparisons give differ between compilers
-  // and between element types (long or long long). 512-bit lanes have BitMasks.
-  static constexpr bool kBitMask = sizeof(V) == 64;
+  // and between element types (long or long long).
+  static constexpr bool kBitMask = kBitMasks<V>;
   using Mask = std::conditional_t<
       kBitMask, BitMask<kCount>,
       Lane<Vector<std::conditional_t<sizeof(Element) == 8, std::int64_t, std::int32_t>, kCount>>>;
@@ -226,24 +261,18 @@ template <typename T, typename V> VIREO_KERNEL void Store(T *to, const Lane<V> &
   }
 }
 // The lanes unchanged, as a value the compiler must take as unknown (see Opaque in
-// exact_double.h).
+// exact_double.h): here through memory (a few cycles, on rare branches), where an instruction-set
+// header names no register for them.
 template <typename V> VIREO_KERNEL Lane<V> Opaque(Lane<V> a) {
-#if defined(__x86_64__)
-  // clang names a register wider than 128 bits only in a function compiled for AVX, which this
-  // generic one is not; such lanes pass through memory instead (a few cycles, on rare branches).
-  if constexpr (sizeof(V) > 16) {
-    asm("" : "+m"(a.v));
-  } else {
-    asm("" : "+x"(a.v));
-  }
-#elif defined(__aarch64__)
-  asm("" : "+w"(a.v));
-#endif
+  asm("" : "+m"(a.v));
   return a;
 }
-// Lane i (for the rare lanes that are redone one by one).
+// Lane i, read and set (for the rare lanes that are redone one by one).
 template <typename V> VIREO_KERNEL auto At(const Lane<V> &a, int i) {
   return a.v[i];
+}
+template <typename V> VIREO_KERNEL void SetAt(Lane<V> &a, int i, typename Lane<V>::Element x) {
+  a.v[i] = x;
 }
 template <typename T, typename E> VIREO_KERNEL void Load(const E *from, Twin<T> &to) {
   Load(from, to.lo);
@@ -468,20 +497,54 @@ template <typename V> VIREO_KERNEL void Transpose(Lane<V> (&rows)[Lane<V>::kCoun
   Transpose(rows, std::make_index_sequence<std::countr_zero(unsigned{Lane<V>::kCount})>());
 }
 
+// The lane types of a path with N float lanes (see the lane contract above).
+template <int N> struct VectorLanes {
+  static_assert(std::has_single_bit(unsigned{N}) && N <= kMaxLanes);
+  using Floats = Lane<Vector<float, N>>;
+  using Wide = Twin<Lane<Vector<double, N / 2>>>;
+  using Doubles = Lane<Vector<double, N / 2>>;
+};
+
+// The lane sets of the paths of an architecture, narrowest first.
+template <typename... Sets> struct PathList {
+  // Calls visit(lanes) with each lane set in turn.
+  template <typename Visit> static void ForEach(Visit &&visit) { (visit(Sets{}), ...); }
+};
+
+// Called where legacy-SSE code (the portable path, the scalar loops) is entered: clears the upper
+// halves of the vector registers (vzeroupper) on a CPU with AVX. Code that ends with them dirty
+// (the toolkit's start-up does) makes every legacy-SSE instruction wait on them on Intel CPUs, the
+// portable analysis pass 20 times slower.
+inline void CleanUpperHalves();
+
+// One double or float at a time, on every processor. On x86-64 that is legacy SSE: it starts
+// with clean upper register halves.
+struct PortableLanes {
+  using Floats = float;
+  using Wide = double;
+  using Doubles = double;
+  static constexpr ArithmeticPath kPath = ArithmeticPath::Portable;
+  static bool CpuRuns() { return true; }
+  template <typename Kernel> static auto Run(Kernel &kernel) {
+    CleanUpperHalves();
+    return kernel(PortableLanes{});
+  }
+};
+
 } // namespace analysis::exact
 
 #if defined(__x86_64__)
 #include "analysis/lanes_x86.h"
 #elif defined(__aarch64__)
 #include "analysis/lanes_neon.h"
+#else
+namespace analysis::exact {
+using Paths = PathList<PortableLanes>;
+} // namespace analysis::exact
 #endif
 
 namespace analysis::exact {
 
-// Called where legacy-SSE code (the portable path, the scalar loops) is entered: clears the upper
-// halves of the vector registers (vzeroupper) on a CPU with AVX. Code that ends with them dirty
-// (the toolkit's start-up does) makes every legacy-SSE instruction wait on them on Intel CPUs, the
-// portable analysis pass 20 times slower.
 inline void CleanUpperHalves() {
 #if defined(__x86_64__)
   if (__builtin_cpu_supports("avx")) {

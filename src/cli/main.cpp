@@ -40,8 +40,14 @@ int main(int argc, char *argv[]) {
     return cli::kExitFailure;
   }
   if (command.request == cli::Request::Version) {
-    return Print("vireo-analyse (Vireo) " VIREO_VERSION "\narithmetic: " +
-                 std::string(analysis::PathName(analysis::CurrentPath())) + "\n");
+    // The path in use, and every path this machine runs (read by scripts/test).
+    std::string text = "vireo-analyse (Vireo) " VIREO_VERSION "\narithmetic: " +
+                       std::string(analysis::PathName(analysis::CurrentPath())) +
+                       "\narithmetic paths:";
+    for (const analysis::ArithmeticPath path : analysis::AvailablePaths()) {
+      text.append(" ").append(analysis::PathName(path));
+    }
+    return Print(text + "\n");
   }
   if (!command.error.empty()) {
     std::cerr << "vireo-analyse: " << command.error << '\n';

@@ -67,8 +67,9 @@ template <typename L> VIREO_KERNEL auto FastHeight(const L &level, L &height) {
   const L d = (s - n) + (e - pl);
   const L h =
       n + Select((n > 0.0) & (d < 0.0), L(-1.0), Select((n < 0.0) & (d > 0.0), L(1.0), L(0.0)));
-  height =
-      Select(h > kHeightLimit, L(kHeightLimit), Select(h < -kHeightLimit, L(-kHeightLimit), h));
+  // Held within the limits, NaN at the upper one (a lane in doubt, but a height still).
+  height = Select(NotGreater(L(kHeightLimit), h), L(kHeightLimit),
+                  Select(h < -kHeightLimit, L(-kHeightLimit), h));
   return IsNotFinite(s) | (Abs(s) > 2.0 * kHeightLimit) |
          ((n != 0.0) & NotGreater(Abs(d), (Abs(ph) + Abs(s)) * 0x1p-62));
 }
@@ -99,9 +100,11 @@ void HeightsOfLevels(const double *levels, int count, int *heights) {
     Load(levels + first, level);
     const auto doubt = FastHeight(level, height);
     for (int lane = 0; lane < kWidth<L>; ++lane) {
-      heights[first + lane] = At(doubt, lane) ? LiteralHeight(levels[first + lane])
-                                              : static_cast<int>(At(height, lane));
+      heights[first + lane] = static_cast<int>(At(height, lane));
     }
+    RedoDoubtfulLanes(doubt, [&](int lane) VIREO_KERNEL_LAMBDA {
+      heights[first + lane] = LiteralHeight(levels[first + lane]);
+    });
   });
 }
 

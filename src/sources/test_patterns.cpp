@@ -237,13 +237,9 @@ VIREO_KERNEL void FillSines(TimeFrame &data, double step, std::int32_t k, Conver
     const auto [sine, doubt] =
         tabulated ? TabulatedSine(table, sample, k) : AnySine(table, sample, step, k);
     Store(&data[i], convert(sine));
-    if (!None(doubt)) [[unlikely]] {
-      for (int lane = 0; lane < kWidth<L>; ++lane) {
-        if (At(doubt, lane)) {
-          SineOf(AngleOf(i + lane, step, k), [&](auto s) { data[i + lane] = convert(s); });
-        }
-      }
-    }
+    RedoDoubtfulLanes(doubt, [&](int lane) VIREO_KERNEL_LAMBDA {
+      SineOf(AngleOf(i + lane, step, k), [&](auto s) { data[i + lane] = convert(s); });
+    });
   }
 }
 

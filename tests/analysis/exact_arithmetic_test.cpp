@@ -334,8 +334,8 @@ TEST(ArithmeticPath, TheEnvironmentCanAskForThePortableCode) {
   EXPECT_EQ(CurrentPath(), ArithmeticPath::Portable);
   EXPECT_EQ(PathChoiceError(), std::nullopt);
   const auto paths = AvailablePaths();
-  for (ArithmeticPath path : {ArithmeticPath::Portable, ArithmeticPath::Lanes128,
-                              ArithmeticPath::Avx2, ArithmeticPath::Avx512}) {
+  for (std::size_t index = 0; index < kPathNames.size(); ++index) {
+    const auto path = static_cast<ArithmeticPath>(index);
     setenv("VIREO_ARITHMETIC", std::string(PathName(path)).c_str(), 1);
     EXPECT_EQ(PathChoiceError().has_value(),
               std::find(paths.begin(), paths.end(), path) == paths.end())

@@ -151,12 +151,17 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
       record("GatherPairs first", first);
       record("GatherPairs second", second);
       record("Load from floats", fromFloats);
-      double doubles[16];
+      double doubles[kMaxLanes];
       Store(doubles, x);
+      D odd = x; // y at the odd inputs, x elsewhere
       for (int lane = 0; lane < kWidth<D>; ++lane) {
         record("Store as doubles", doubles[lane]);
         record("At", At(x, lane));
+        if ((i + lane) % 2 == 1) {
+          SetAt(odd, lane, At(y, lane));
+        }
       }
+      record("SetAt", odd);
       if (i < kCount / 2) {
         D re, im;
         LoadPairs(&fa[2 * i], re, im);
@@ -166,7 +171,7 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
         record("LoadPairs of doubles, first", re);
         record("LoadPairs of doubles, second", im);
       }
-      float stored[16];
+      float stored[kMaxLanes];
       Store(stored, x);
       for (int lane = 0; lane < kWidth<D>; ++lane) {
         record("Store as floats", stored[lane]);
@@ -196,7 +201,7 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
         LoadPairs(&fa[2 * i], re, im);
         record("wide LoadPairs", re - im);
       }
-      double doubles[16];
+      double doubles[kMaxLanes];
       Store(doubles, wide);
       for (int lane = 0; lane < kWidth<W>; ++lane) {
         record("wide Store and At", doubles[lane] - At(wide, lane));
@@ -204,7 +209,7 @@ Outputs RunOperations(const std::vector<double> &a, const std::vector<double> &b
       record("wide IsFloatMidpoint", IsFloatMidpoint(Bits(wide * other)));
       record("wide InexactSum", InexactSum(wide * other, wide));
       record("LowWords", LowWords(wide * other) & 0xffffffffu);
-      float pairs[32];
+      float pairs[2 * kMaxLanes];
       StoreInterleaved(pairs, f, g);
       for (int k = 0; k < 2 * kWidth<F>; ++k) {
         record("StoreInterleaved", pairs[k]);
@@ -229,7 +234,7 @@ void CheckNoneAndTranspose(const std::vector<float> &floats, const std::string &
     using D = typename L::Doubles;
     using F = typename L::Floats;
     for (int lane = 0; lane < kWidth<D>; ++lane) {
-      double unit[16] = {};
+      double unit[kMaxLanes] = {};
       unit[lane] = 1;
       D x;
       Load(unit, x);
