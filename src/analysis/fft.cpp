@@ -10,21 +10,10 @@
 #include <bit>
 #include <cmath>
 #include <iterator>
-#include <mutex>
 
 namespace analysis {
 
-std::array<std::int32_t, kFrameLength> BitReverse;
-std::array<double, kFrameLength> CosTable;
-std::array<double, kFrameLength> NegSinTable;
-
 namespace {
-
-// The twiddles as the butterflies use them, rounded to float (and held as doubles) and laid
-// out stage by stage: the stage of half span H reads entries H … 2H - 1, entry H + k belonging
-// to its k-th butterfly.
-alignas(64) std::array<double, kFrameLength> StageCos;
-alignas(64) std::array<double, kFrameLength> StageNegSin;
 
 // One butterfly the literal way: T = W × B with each product sum formed at extended precision
 // and rounded to float, then A ± T likewise.
@@ -84,23 +73,24 @@ VIREO_KERNEL bool QuickTwiddle(const Wide &xr, const Wide &xi, const Wide &c, co
          SumsAsLiteral(tr, ti);
 }
 
-// T as QuickTwiddle gives it, and false only where a lane's rounding is undecided: a lane in
-// doubt is decided when D is exact (its TwoSum error is 0).
+// T as QuickTwiddle gives it, and the lanes (as a mask of Wide) where its rounding, or A ± T
+// (SumsAsLiteral), is undecided: a lane in doubt is decided when D is exact (its TwoSum error is
+// 0). Where QuickTwiddle decides every lane, so does this.
 template <typename Wide, typename Narrow>
-VIREO_KERNEL bool FirmTwiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
+VIREO_KERNEL auto FirmTwiddle(const Narrow &br, const Narrow &bi, const Wide &c, const Wide &s,
                               Narrow &tr, Narrow &ti) {
   using namespace exact;
   const Wide xr = Widen<Wide>(br), xi = Widen<Wide>(bi);
-  if (QuickTwiddle(xr, xi, c, s, tr, ti)) {
-    return true;
-  }
-  if (!SumsAsLiteral(tr, ti)) {
-    return false;
-  }
+  QuickTwiddle(xr, xi, c, s, tr, ti);
   const Wide p = c * xr, q = s * xi, u = c * xi, v = s * xr;
-  return None(
+  const auto doubtful =
       ((IsFloatMidpoint(Bits(p - q)) | WidenMask<Wide>(OutOfFloatRange(tr))) & InexactSum(p, -q)) |
-      ((IsFloatMidpoint(Bits(u + v)) | WidenMask<Wide>(OutOfFloatRange(ti))) & InexactSum(u, v)));
+      ((IsFloatMidpoint(Bits(u + v)) | WidenMask<Wide>(OutOfFloatRange(ti))) & InexactSum(u, v));
+  if constexpr (kInvalidGivesLiteralNaN) {
+    return doubtful;
+  } else {
+    return doubtful | WidenMask<Wide>(IsInfinite(tr) | IsInfinite(ti));
+  }
 }
 
 // A ± T in float, for the butterflies of any lane type.
@@ -113,79 +103,52 @@ VIREO_KERNEL void AddTwiddled(F &ar, F &ai, F &br, F &bi, const F &tr, const F &
   bi = yi - ti;
 }
 
-// One butterfly the fast way where it can; infinite T always takes the literal route here.
-void ScalarButterfly(float &ar, float &ai, float &br, float &bi, double c, double s) {
-  float tr, ti;
-  if (!FirmTwiddle(br, bi, c, s, tr, ti) || std::isinf(tr) || std::isinf(ti)) {
-    LiteralButterfly(ar, ai, br, bi, c, s);
-    return;
-  }
-  AddTwiddled(ar, ai, br, bi, tr, ti);
-}
-
-// The butterflies of a group one by one, for the rare groups that the lanes cannot decide.
-void ScalarButterflies(float (&values)[6][16], int count) {
-  auto &[ar, ai, br, bi, c, s] = values;
-  for (int lane = 0; lane < count; ++lane) {
-    ScalarButterfly(ar[lane], ai[lane], br[lane], bi[lane], c[lane], s[lane]);
-  }
-}
-
 // Complex values in split form, one per lane of F.
 template <typename F> struct Complex { F re, im; };
 
 // The twiddles of a group of butterflies as doubles, one per lane.
 template <typename L> struct Twiddles { typename L::Wide c, s; };
 
-// The butterflies of a whole group the rare way. The twiddles are floats held as doubles, so
-// ToFloat gives them exactly.
-template <typename L>
-VIREO_KERNEL void ScalarLanes(Complex<typename L::Floats> &a, Complex<typename L::Floats> &b,
-                              const Twiddles<L> &w) {
-  using namespace exact;
-  constexpr int kLanes = kWidth<typename L::Floats>;
-  float values[6][16];
-  Store(values[0], a.re);
-  Store(values[1], a.im);
-  Store(values[2], b.re);
-  Store(values[3], b.im);
-  Store(values[4], ToFloat(w.c));
-  Store(values[5], ToFloat(w.s));
-  ScalarButterflies(values, kLanes);
-  Load(values[0], a.re);
-  Load(values[1], a.im);
-  Load(values[2], b.re);
-  Load(values[3], b.im);
-}
-
 template <typename L> VIREO_KERNEL Twiddles<L> LoadTwiddles(int index) {
   Twiddles<L> w;
-  exact::Load(&StageCos[index], w.c);
-  exact::Load(&StageNegSin[index], w.s);
+  exact::Load(&FftTables::Get().StageCos[index], w.c);
+  exact::Load(&FftTables::Get().StageNegSin[index], w.s);
   return w;
 }
 
 template <typename L> VIREO_KERNEL Twiddles<L> BroadcastTwiddle(int index) {
-  return {StageCos[index], StageNegSin[index]};
+  return {FftTables::Get().StageCos[index], FftTables::Get().StageNegSin[index]};
 }
 
 // The butterflies of a group after the quick test was in doubt, with the twiddles Load(index):
-// the full test, and the lanes one by one where even that is in doubt. The twiddles are loaded
-// again (Opaque), as B is by the callers, so that the common path keeps none of its wide values
-// alive for this one.
+// the full test, and the literal route for the lanes where even that is in doubt. The twiddles
+// are loaded again (Opaque), as B is by the callers, so that the common path keeps none of its
+// wide values alive for this one.
 template <typename L, auto Load, typename F>
 VIREO_KERNEL void FirmButterflies(Complex<F> &a, Complex<F> &b, int index) {
-  const Twiddles<L> w = Load(exact::Opaque(index));
+  using namespace exact;
+  const Twiddles<L> w = Load(Opaque(index));
   F tr, ti;
-  if (!FirmTwiddle(b.re, b.im, w.c, w.s, tr, ti)) {
-    ScalarLanes(a, b, w);
+  const auto doubtful = FirmTwiddle(b.re, b.im, w.c, w.s, tr, ti);
+  // A and B are kept for the lanes in doubt only where there are some: the copies would cost
+  // the common case registers.
+  if (None(doubtful)) [[likely]] {
+    AddTwiddled(a.re, a.im, b.re, b.im, tr, ti);
     return;
   }
+  const Complex<F> a0 = a, b0 = b;
   AddTwiddled(a.re, a.im, b.re, b.im, tr, ti);
+  RedoDoubtfulLanes(doubtful, [&](int lane) VIREO_KERNEL_LAMBDA {
+    float ar = At(a0.re, lane), ai = At(a0.im, lane), br = At(b0.re, lane), bi = At(b0.im, lane);
+    LiteralButterfly(ar, ai, br, bi, At(w.c, lane), At(w.s, lane));
+    SetAt(a.re, lane, ar);
+    SetAt(a.im, lane, ai);
+    SetAt(b.re, lane, br);
+    SetAt(b.im, lane, bi);
+  });
 }
 
-// The butterflies of a group at once on a and b, with the twiddles Load(index): the computation
-// of ScalarButterfly in double lanes.
+// The butterflies of a group at once on a and b, with the twiddles Load(index).
 template <typename L, auto Load, typename F>
 VIREO_KERNEL void Butterflies(Complex<F> &a, Complex<F> &b, int index) {
   using exact::Opaque, exact::Widen;
@@ -272,7 +235,7 @@ VIREO_KERNEL void FirstStages(Complex<F> (&rows)[N], const F (&firstCos)[4],
 }
 
 // The radix-2 butterflies of the literal transform, as many at a time as L has float lanes (N),
-// in split real and imaginary arrays; every butterfly rounds as ScalarButterfly does, so the
+// in split real and imaginary arrays; every butterfly rounds as LiteralButterfly does, so the
 // order in which they run does not matter.
 // The first log2 N stages run on N blocks of N at once, row j holding element j of each block.
 // Identity: with N = 2^b and i = N × m + j for j < N, rev12(i) = (4096 / N) revb(j) + rev(12-b)(m),
@@ -281,14 +244,15 @@ VIREO_KERNEL void FirstStages(Complex<F> (&rows)[N], const F (&firstCos)[4],
 // first … first + N - 1 row j is the run of N samples from BitReverse[j] + first; transposed,
 // lane n - first is that block. On one lane the first two stages run on groups of four.
 template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, SpectrumFrame &output) {
+  const FftTables &tables = FftTables::Get();
   using F = typename L::Floats;
   constexpr int kBlock = exact::kWidth<F>;
   constexpr int kBlockBits = std::countr_zero(unsigned{kBlock});
   // The twiddles of the first two stages, as floats.
   F firstCos[4], firstNegSin[4];
   for (int twiddle = 1; twiddle < 4; ++twiddle) {
-    firstCos[twiddle] = static_cast<float>(StageCos[twiddle]);
-    firstNegSin[twiddle] = static_cast<float>(StageNegSin[twiddle]);
+    firstCos[twiddle] = static_cast<float>(tables.StageCos[twiddle]);
+    firstNegSin[twiddle] = static_cast<float>(tables.StageNegSin[twiddle]);
   }
   alignas(64) float re[kFrameLength];
   alignas(64) float im[kFrameLength];
@@ -296,7 +260,7 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
     Complex<F> rows[kBlock];
     for (int j = 0; j < kBlock; ++j) {
       // Element j of the blocks whose bit-reversed indices are first … first + N - 1.
-      exact::Load(&input[BitReverse[j] + first], rows[j].re);
+      exact::Load(&input[tables.BitReverse[j] + first], rows[j].re);
       rows[j].im = 0.0f;
     }
     if constexpr (kBlock > 1) {
@@ -313,7 +277,7 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
       }
     }
     for (int lane = 0; lane < kBlock; ++lane) {
-      StoreLanes(re, im, kBlock * (BitReverse[first + lane] >> kBlockBits), rows[lane]);
+      StoreLanes(re, im, kBlock * (tables.BitReverse[first + lane] >> kBlockBits), rows[lane]);
     }
   }
   constexpr int kLastHalf = kFrameLength / 2;
@@ -349,37 +313,35 @@ template <typename L> VIREO_KERNEL void Transform(const TimeFrame &input, Spectr
   }
 }
 
-void BuildTables() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    // The reversal of i is that of i / 2 moved down one bit, with the lowest bit of i on top.
-    for (int i = 1; i < kFrameLength; ++i) {
-      BitReverse[i] = BitReverse[i / 2] / 2 + (i % 2) * (kFrameLength / 2);
-    }
-    std::copy(std::begin(tables::kCos), std::end(tables::kCos), CosTable.begin());
-    std::copy(std::begin(tables::kNegSin), std::end(tables::kNegSin), NegSinTable.begin());
-    // Butterfly k of the stage with half span H uses table entry k × (2048 / H).
-    for (int half = 1; half < kFrameLength; half *= 2) {
-      for (int k = 0; k < half; ++k) {
-        StageCos[half + k] = static_cast<float>(CosTable[k * (kFrameLength / 2 / half)]);
-        StageNegSin[half + k] = static_cast<float>(NegSinTable[k * (kFrameLength / 2 / half)]);
-      }
-    }
-  });
-}
-
 } // namespace
 
-void BuildBitReverseTable() {
-  BuildTables();
+constexpr FftTables::FftTables() {
+  // The reversal of i is that of i / 2 moved down one bit, with the lowest bit of i on top.
+  for (int i = 1; i < kFrameLength; ++i) {
+    BitReverse[i] = BitReverse[i / 2] / 2 + (i % 2) * (kFrameLength / 2);
+  }
+  std::copy(std::begin(tables::kCos), std::end(tables::kCos), CosTable.begin());
+  std::copy(std::begin(tables::kNegSin), std::end(tables::kNegSin), NegSinTable.begin());
+  // Butterfly k of the stage with half span H uses table entry k × (2048 / H).
+  for (int half = 1; half < kFrameLength; half *= 2) {
+    for (int k = 0; k < half; ++k) {
+      StageCos[half + k] = static_cast<float>(CosTable[k * (kFrameLength / 2 / half)]);
+      StageNegSin[half + k] = static_cast<float>(NegSinTable[k * (kFrameLength / 2 / half)]);
+    }
+  }
 }
 
-void BuildTwiddleTables() {
-  BuildTables();
+constexpr FftTables FftTables::kTables;
+
+const FftTables &FftTables::Get() {
+  return kTables;
 }
+
+void BuildBitReverseTable() {}
+
+void BuildTwiddleTables() {}
 
 void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {
-  BuildTables();
   exact::OnCurrentPath([&](auto lanes)
                            VIREO_KERNEL_LAMBDA { Transform<decltype(lanes)>(input, output); });
 }

@@ -265,8 +265,8 @@ TEST_F(ExactArithmeticTest, RareCasesTakeTheLiteralRoute) {
       {"sample near a float midpoint", Step::Scale, &LiteralFallbacks::samples},
       {"power just below a double midpoint", Step::Levels, &LiteralFallbacks::levels},
       {"levels of 4096 magnitudes", Step::Levels, &LiteralFallbacks::levels}};
-  cases[0].frame[BitReverse[8]] = 0x1.e3103ep+0f;
-  cases[0].frame[BitReverse[12]] = 0x1.0e4p-12f;
+  cases[0].frame[FftTables::Get().BitReverse[8]] = 0x1.e3103ep+0f;
+  cases[0].frame[FftTables::Get().BitReverse[12]] = 0x1.0e4p-12f;
   for (int i = 0; i < kFrameLength; ++i) {
     cases[1].frame[i] = i % 3 == 0 ? -3.0e38f : 3.0e38f;
   }

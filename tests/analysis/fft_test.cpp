@@ -37,45 +37,47 @@ protected:
 };
 
 TEST_F(FftTest, BitReverseTableIsTheTwelveBitReversal) {
+  const FftTables &tables = FftTables::Get();
   const std::int32_t start[] = {0, 2048, 1024, 3072, 512, 2560, 1536, 3584};
-  EXPECT_TRUE(std::equal(std::begin(start), std::end(start), BitReverse.begin()));
-  EXPECT_EQ(BitReverse[1], 2048);
-  EXPECT_EQ(BitReverse[2048], 1);
-  EXPECT_EQ(BitReverse[4095], 4095);
+  EXPECT_TRUE(std::equal(std::begin(start), std::end(start), tables.BitReverse.begin()));
+  EXPECT_EQ(tables.BitReverse[1], 2048);
+  EXPECT_EQ(tables.BitReverse[2048], 1);
+  EXPECT_EQ(tables.BitReverse[4095], 4095);
   for (int i = 0; i < kFrameLength; ++i) {
-    ASSERT_EQ(BitReverse[BitReverse[i]], i) << "at " << i;
+    ASSERT_EQ(tables.BitReverse[tables.BitReverse[i]], i) << "at " << i;
   }
-  const auto first = BitReverse;
+  const auto first = tables.BitReverse;
   BuildBitReverseTable();
-  EXPECT_EQ(BitReverse, first);
+  EXPECT_EQ(tables.BitReverse, first);
 }
 
 TEST_F(FftTest, TwiddleTablesUseTheSinglePrecisionAngleStep) {
-  EXPECT_EQ(CosTable[0], 1.0);
-  EXPECT_EQ(NegSinTable[0], 0.0);
-  EXPECT_TRUE(std::signbit(NegSinTable[0]));
+  const FftTables &tables = FftTables::Get();
+  EXPECT_EQ(tables.CosTable[0], 1.0);
+  EXPECT_EQ(tables.NegSinTable[0], 0.0);
+  EXPECT_TRUE(std::signbit(tables.NegSinTable[0]));
 
   // 1024 steps overshoot π/2 by 1024 × (float step - 2π/4096), so the cosine is that
   // overshoot negated, not 0; rounded to float for the butterfly it stays non-zero.
   const long double overshoot = 13176795 * 0x1p-23L - std::numbers::pi_v<long double> / 2;
-  EXPECT_NEAR(CosTable[1024], -4.371139e-8, 1e-14);
-  EXPECT_EQ(static_cast<float>(CosTable[1024]), static_cast<float>(-overshoot));
-  EXPECT_EQ(static_cast<float>(NegSinTable[1024]), -1.0f);
-  EXPECT_EQ(CosTable[2048], -0.9999999999999962);
+  EXPECT_NEAR(tables.CosTable[1024], -4.371139e-8, 1e-14);
+  EXPECT_EQ(static_cast<float>(tables.CosTable[1024]), static_cast<float>(-overshoot));
+  EXPECT_EQ(static_cast<float>(tables.NegSinTable[1024]), -1.0f);
+  EXPECT_EQ(tables.CosTable[2048], -0.9999999999999962);
   // The butterflies take a zero T as exact, which needs every twiddle they use to be 0 or at
   // least 2^-25 in magnitude.
   for (int k = 0; k < kFrameLength / 2; ++k) {
-    for (const double twiddle : {CosTable[k], NegSinTable[k]}) {
+    for (const double twiddle : {tables.CosTable[k], tables.NegSinTable[k]}) {
       const float magnitude = std::fabs(static_cast<float>(twiddle));
       EXPECT_TRUE(magnitude == 0 || magnitude >= 0x1p-25f) << k;
     }
   }
 
-  const auto cosines = CosTable;
-  const auto sines = NegSinTable;
+  const auto cosines = tables.CosTable;
+  const auto sines = tables.NegSinTable;
   BuildTwiddleTables();
-  EXPECT_EQ(CosTable, cosines);
-  EXPECT_EQ(NegSinTable, sines);
+  EXPECT_EQ(tables.CosTable, cosines);
+  EXPECT_EQ(tables.NegSinTable, sines);
 }
 
 TEST_F(FftTest, UnitImpulseGivesExactlyOneInEveryBin) {

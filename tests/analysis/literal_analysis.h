@@ -83,8 +83,9 @@ inline void ScaleFrame(TimeFrame &data, double gain, bool window) {
 // Bit-reversed load, then twelve radix-2 stages in place with float twiddles; each product pair
 // is summed with 64 bits and rounded to float, each butterfly output likewise.
 inline void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {
+  const FftTables &tables = FftTables::Get();
   for (int i = 0; i < kFrameLength; ++i) {
-    output[2 * i] = input[BitReverse[i]];
+    output[2 * i] = input[tables.BitReverse[i]];
     output[2 * i + 1] = 0.0f;
   }
   Real p, q, t;
@@ -107,8 +108,8 @@ inline void ComputeFFT(const TimeFrame &input, SpectrumFrame &output) {
   for (int half = 1, groups = kFrameLength / 2; half < kFrameLength; half *= 2, groups /= 2) {
     for (int base = 0; base < kFrameLength; base += 2 * half) {
       for (int k = 0, index = 0; k < half; ++k, index += groups) {
-        const float c = static_cast<float>(CosTable[index]);
-        const float s = static_cast<float>(NegSinTable[index]);
+        const float c = static_cast<float>(tables.CosTable[index]);
+        const float s = static_cast<float>(tables.NegSinTable[index]);
         float *a = &output[2 * (base + k)];
         float *b = &output[2 * (base + k + half)];
         const float tr = twiddled(c, b[0], s, b[1], false);
