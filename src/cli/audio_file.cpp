@@ -271,7 +271,7 @@ void AudioFile::OpenSeekable() {
     return;
   }
   data_ = FindDataChunk(DescriptorBytes(fd_));
-  if (data_ && data_->end && *data_->end > size_ && data_->cafLengthAt) {
+  if (data_ && data_->cafLengthAt && (!data_->end || *data_->end > size_)) {
     patched_ = std::make_unique<Patched>(Patched{fd_, size_, *data_->cafLengthAt});
     static SF_VIRTUAL_IO io = {Patched::Length, Patched::Seek, Patched::Read, Patched::Write,
                                Patched::Tell};

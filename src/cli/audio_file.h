@@ -97,9 +97,9 @@ private:
   // The bytes of fd_ (a regular file or copy) and how many there are.
   std::uint64_t size_ = 0;
   std::optional<DataChunk> data_;
-  // The bytes that libsndfile reads in place of fd_'s where a CAF file is cut short: the
-  // data chunk's length is the length that the file holds (the library refuses a length
-  // beyond the file's end).
+  // The bytes that libsndfile reads in place of fd_'s where a CAF file is cut short or its
+  // data runs to the end: the data chunk's length is the length that the file holds (the
+  // library refuses a length beyond the file's end).
   struct Patched;
   std::unique_ptr<Patched> patched_;
   bool checked_ = false;

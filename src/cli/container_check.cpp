@@ -13,8 +13,9 @@ namespace {
 // Chunks looked at before the data chunk: a header of more is taken for no header.
 constexpr int kMostChunks = 1000;
 // A 32-bit length from here up says "to the end": writers to a pipe put it into a header that
-// they cannot go back to.
-constexpr std::uint64_t kUnknownLength = 0x7FFF0000;
+// they cannot go back to (0x7F000000 and a little more for sox's AIFF, 0xFFFFFFFF for others).
+// A file that truly promises 2 GiB or more is taken for one that runs to its end.
+constexpr std::uint64_t kUnknownLength = 0x7F000000;
 // Bytes read at a time while Ogg pages are walked or a FLAC frame is looked for.
 constexpr std::size_t kBlock = 1 << 16;
 
@@ -85,7 +86,8 @@ std::optional<DataChunk> CafData(const ReadAt &bytes) {
     }
     const std::uint64_t size = Number(head, 4, 8, false);
     if (head.starts_with("data")) {
-      return size == ~std::uint64_t{0} ? DataChunk{} : DataChunk{at + 12 + size, at + 4};
+      return DataChunk{size == ~std::uint64_t{0} ? std::nullopt : std::optional(at + 12 + size),
+                       at + 4};
     }
     if (size > (std::uint64_t{1} << 62)) {
       return DataChunk{};

@@ -22,7 +22,8 @@ struct DataChunk {
   // Where the header says that the data ends; nothing when it says "to the end" (a length
   // left for a pipe's writer to fill in, which it cannot).
   std::optional<std::uint64_t> end;
-  // CAF only: where the data chunk's 8-byte length is kept.
+  // CAF only: where the data chunk's 8-byte length is kept, which is read as the length that
+  // the input holds where the data runs to the end (-1) or is cut short.
   std::optional<std::uint64_t> cafLengthAt;
 };
 
