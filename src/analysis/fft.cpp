@@ -89,7 +89,7 @@ VIREO_KERNEL auto FirmTwiddle(const Narrow &br, const Narrow &bi, const Wide &c,
   if constexpr (kInvalidGivesLiteralNaN) {
     return doubtful;
   } else {
-    return doubtful | WidenMask<Wide>(IsInfinite(tr) | IsInfinite(ti));
+    return doubtful | WidenMask<Wide>(IsInfinite(tr)) | WidenMask<Wide>(IsInfinite(ti));
   }
 }
 
