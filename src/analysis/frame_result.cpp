@@ -4,9 +4,17 @@
 
 namespace analysis {
 
-void MeasureBins(FrameResult &result, bool decibel) {
-  BinLevels(result.spectrum, 0, kFrameLength, decibel, result.powers.data(), result.levels.data());
-  result.decibel = decibel;
+void MeasureBins(FrameResult &result, bool decibel, int bins) {
+  if (result.decibel != decibel) {
+    result.decibel = decibel;
+    result.measured = 0;
+  }
+  const int first = result.measured;
+  if (bins > first) {
+    BinLevels(result.spectrum, first, bins - first, decibel, &result.powers[first],
+              &result.levels[first]);
+    result.measured = bins;
+  }
 }
 
 } // namespace analysis

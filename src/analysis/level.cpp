@@ -232,9 +232,16 @@ VIREO_KERNEL int PowerLevelsIn(const double *powers, int count, bool decibel, do
   return i;
 }
 
+// The count of BinsMeasured, per thread as frame passes run on several at once.
+std::uint64_t &MeasuredCount() {
+  thread_local std::uint64_t count = 0;
+  return count;
+}
+
 } // namespace
 
 double BinLevel(double re, double im, bool decibel) {
+  ++MeasuredCount();
   exact::CleanUpperHalves();
   const float reFloat = static_cast<float>(re), imFloat = static_cast<float>(im);
   if (reFloat == re && imFloat == im) {
@@ -246,6 +253,7 @@ double BinLevel(double re, double im, bool decibel) {
 
 void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *powers,
                double *levels) {
+  MeasuredCount() += count;
   int i = exact::OnCurrentPath([&](auto lanes) VIREO_KERNEL_LAMBDA {
     return LaneBinLevels<decltype(lanes)>(spectrum, first, count, decibel, powers, levels);
   });
@@ -254,6 +262,10 @@ void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel
     const int bin = first + i;
     levels[i] = FloatBinLevel(spectrum[2 * bin], spectrum[2 * bin + 1], decibel, powers[i]);
   }
+}
+
+std::uint64_t BinsMeasured() {
+  return MeasuredCount();
 }
 
 void PowerLevels(const double *powers, int count, bool decibel, double *levels) {

@@ -2,6 +2,8 @@
 
 // The level scale: one spectrum bin as a double where smaller means stronger.
 
+#include <cstdint>
+
 #include "analysis/frame.h"
 
 namespace analysis {
@@ -16,6 +18,10 @@ double BinLevel(double re, double im, bool decibel);
 // arithmetic path, the doubtful lanes redone the literal way.
 void BinLevels(const SpectrumFrame &spectrum, int first, int count, bool decibel, double *powers,
                double *levels);
+
+// How many bin levels BinLevel and BinLevels have worked out on the calling thread since it
+// started: a frame pass and its readers together measure each bin once.
+std::uint64_t BinsMeasured();
 
 // The level of each of `count` double powers (statistics of powers, sums over bands): exactly
 // what BinLevel gives for a bin whose power is that double, on the lanes of the arithmetic path.

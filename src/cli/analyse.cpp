@@ -215,7 +215,7 @@ private:
   // goes into the digest.
   bool WriteWhole(std::size_t index, const WholeInput &whole, QCryptographicHash &digest,
                   std::string &error);
-  void WriteLines(std::size_t index, const core::Measurement &run, const FramePlace &place);
+  void WriteLines(std::size_t index, core::Measurement &run, const FramePlace &place);
   // Whether peak lines start with the input's name. The command line alone decides the layout:
   // a folder that holds one file gives the lines of one that holds many.
   bool NamedLines() const {
@@ -325,10 +325,12 @@ bool Run::WriteFiles(const Job &job, const core::Measurement &run, const std::st
   return !options_.png || WritePng(name + ".png", run.Picture().Image(), error);
 }
 
-void Run::WriteLines(std::size_t index, const core::Measurement &run, const FramePlace &place) {
-  const int peak = PeakBin(run.result);
-  const auto spectrumLine = [&run](int bin) {
-    return core::SpectrumLine(run.result, bin, run.sampleRate);
+void Run::WriteLines(std::size_t index, core::Measurement &run, const FramePlace &place) {
+  const analysis::FrameResult &result =
+      run.Measured(options_.table && options_.bins ? analysis::kFrameLength : kAllBins);
+  const int peak = PeakBin(result);
+  const auto spectrumLine = [&](int bin) {
+    return core::SpectrumLine(result, bin, run.sampleRate);
   };
   if (options_.peak) {
     std::string line = NamedLines() ? EscapedName(place.input) + '\t' : std::string();
@@ -374,7 +376,7 @@ std::optional<int> Run::AnalyseReference() {
   WholeInput whole(options, source.SampleRate());
   for (int frame = 0; source.Next(frame, run, stop_, error); ++frame) {
     run.ProcessFrame();
-    whole.Add(run.result);
+    whole.Add(run.Measured());
   }
   if (!error.empty()) {
     return Fail(error);
@@ -472,12 +474,12 @@ bool Run::RunJob(std::size_t index, std::string &error) {
   for (; source.Next(frame, run, stop_, error); ++frame) {
     run.ProcessFrame();
     if (whole) {
-      whole->Add(run.result);
+      whole->Add(run.Measured());
     }
     if (frames) {
       const std::string spectrumText = job.outBase.empty() && !options_.digest
                                            ? std::string()
-                                           : core::FormatSpectrumData(run.result, rate);
+                                           : core::FormatSpectrumData(run.Measured(), rate);
       if (!job.outBase.empty() && !WriteFiles(job, run, spectrumText, frame + 1, error)) {
         return false;
       }

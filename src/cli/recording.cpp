@@ -113,6 +113,7 @@ WholeInput::Summary WholeInput::Summarise() const {
                             bins.levels.data());
     }
     bins.decibel = decibel;
+    bins.measured = analysis::kFrameLength;
     summary.bands.push_back(bandStatistics_.Powers(s));
   }
   return summary;

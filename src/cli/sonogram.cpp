@@ -55,13 +55,16 @@ Spectrogram::Spectrogram(SpectrogramShape shape)
   }
 }
 
-bool Spectrogram::AddColumn(const core::Measurement &run, std::string &error) {
+bool Spectrogram::AddColumn(core::Measurement &run, std::string &error) {
   const int rows = store_.Height();
+  // The bands hold bins of the lower half.
+  const analysis::FrameResult &result = run.Measured(
+      shape_.bands.empty() ? shape_.first + rows * shape_.binsPerRow : analysis::kFrameLength / 2);
   if (shape_.bands.empty() && !shares_) {
-    display::ColumnLevels(run.result.levels, shape_.first, rows, shape_.binsPerRow, levels_.data());
+    display::ColumnLevels(result.levels, shape_.first, rows, shape_.binsPerRow, levels_.data());
     return AddLevels(levels_.data(), 1, error);
   }
-  const analysis::BinValues &powers = run.result.powers;
+  const analysis::BinValues &powers = result.powers;
   if (!shape_.bands.empty()) {
     core::BandPowers(shape_.bands, powers, powers_);
   } else {

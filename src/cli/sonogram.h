@@ -45,7 +45,7 @@ public:
   explicit Spectrogram(SpectrogramShape shape);
 
   // The next frame: the last pass of `run`. False with `error` set when it cannot be kept.
-  bool AddColumn(const core::Measurement &run, std::string &error);
+  bool AddColumn(core::Measurement &run, std::string &error);
 
   // Writes the picture as the PNG file `name`, whole or not at all: a column's pixel for level
   // L has the colour of the plot's bar for L, and the plot's grey where the plot draws no bar.

@@ -10,10 +10,6 @@
 
 namespace core {
 
-Measurement::Measurement() {
-  MeasureBins();
-}
-
 void Measurement::UpdateFrameTime() {
   view.frameTime = FrameTimeOf(sampleRate);
 }
@@ -40,22 +36,21 @@ void Measurement::MakePattern(int index) {
 void Measurement::ProcessFrame() {
   analysis::ScaleFrame(result.samples, gain, window);
   analysis::ComputeFFT(result.samples, result.spectrum);
-  MeasureBins();
+  SpectrumChanged();
+  Measured(analysis::kFrameLength / 2);
   if (screen_) {
     display::DrawRawStrip(*screen_, result.samples);
     DrawSpectrum();
   }
 }
 
-void Measurement::MeasureBins() {
-  analysis::MeasureBins(result, view.decibel);
+const analysis::FrameResult &Measurement::Measured(int bins) {
+  analysis::MeasureBins(result, view.decibel, bins);
+  return result;
 }
 
-const analysis::FrameResult &Measurement::InViewScale() {
-  if (result.decibel != view.decibel) {
-    MeasureBins();
-  }
-  return result;
+void Measurement::SpectrumChanged() {
+  result.measured = 0;
 }
 
 void Measurement::StepPatternParam() {
@@ -63,8 +58,9 @@ void Measurement::StepPatternParam() {
 }
 
 void Measurement::DrawSpectrum() {
-  display::DrawSpectrum(*screen_, palette_, InViewScale().levels, view.viewOffset,
-                        view.binsPerColumn);
+  display::DrawSpectrum(*screen_, palette_,
+                        Measured(display::ShownBinsEnd(view.viewOffset, view.binsPerColumn)).levels,
+                        view.viewOffset, view.binsPerColumn);
 }
 
 void Measurement::DrawLevelScale() {
@@ -81,7 +77,7 @@ std::string Measurement::RawText() const {
 }
 
 std::string Measurement::SpectrumText() {
-  return FormatSpectrumData(InViewScale(), sampleRate);
+  return FormatSpectrumData(Measured(), sampleRate);
 }
 
 } // namespace core

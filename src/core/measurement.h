@@ -17,8 +17,8 @@ namespace core {
 
 class Measurement {
 public:
-  // Zero frame and spectrum (measured), the start-up settings, no picture yet.
-  Measurement();
+  // Zero frame and spectrum, the start-up settings, no picture yet.
+  Measurement() = default;
 
   // The settings, read by the next step that uses them; the front ends set them from their
   // controls or options. view.frameTime follows sampleRate only through UpdateFrameTime.
@@ -30,8 +30,8 @@ public:
   // The serial number of the next QuickSave.
   std::int32_t quickSaveNumber = 1;
 
-  // What the last pass produced and every step below reads: the frame that a source fills and
-  // a pass scales in place, its spectrum, and each bin's power and level.
+  // What the last pass produced: the frame that a source fills and a pass scales in place, its
+  // spectrum, and the power and level of each bin measured so far.
   analysis::FrameResult result{};
 
   // view.frameTime = 4096 / sampleRate, or 1 for a rate of 0.
@@ -49,12 +49,15 @@ public:
   // Acquisition from the test pattern `index` (0 ... 7) with the pattern parameter.
   void MakePattern(int index);
   // The pass on the acquired frame: gain and window, transform, the powers and levels of the
-  // bins in the view's scale, then the raw strip and the spectrum drawn.
+  // lower half of the bins (those the picture and the peak read) in the view's scale, then the
+  // raw strip and the spectrum drawn.
   void ProcessFrame();
-  // The powers and levels of the stored spectrum in the view's scale, once more: after the
-  // spectrum is changed other than by a pass. The redraws and exports below take it on
-  // themselves when the scale has changed since.
-  void MeasureBins();
+  // The result with the bins 0 … bins - 1 measured in the view's scale: each bin of a pass is
+  // measured once, by the pass or by the first reader that needs it (the upper half by the
+  // export text and the rows of every bin); a scale switch measures the stored spectrum again.
+  const analysis::FrameResult &Measured(int bins = analysis::kFrameLength);
+  // Forgets the measured bins, after the spectrum is changed other than by a pass.
+  void SpectrumChanged();
   // The step of the pattern parameter after every frame.
   void StepPatternParam();
 
@@ -68,9 +71,6 @@ public:
   std::string SpectrumText();
 
 private:
-  // The result, measured again if its levels are in the other scale than the view's.
-  const analysis::FrameResult &InViewScale();
-
   std::unique_ptr<display::Canvas> screen_;
   display::Palette palette_{};
 };

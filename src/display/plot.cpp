@@ -151,12 +151,30 @@ void ColumnLevels(const analysis::BinValues &binLevels, int first, int columns, 
   }
 }
 
-ColumnHeights SpectrumHeights(const analysis::BinValues &binLevels, int viewOffset,
-                              int binsPerColumn) {
+namespace {
+
+// The bins a plot shows: kPlotColumns columns of z bins from bin `first` on.
+struct ShownBins {
+  int first;
+  int z;
+};
+
+ShownBins BinsOfView(int viewOffset, int binsPerColumn) {
   const int z = static_cast<int>(
       std::bit_floor(static_cast<unsigned>(std::clamp(binsPerColumn, 1, kMaxBinsPerColumn))));
-  const int first = std::clamp(viewOffset, 0, analysis::kFrameLength - kPlotColumns * z);
+  return {std::clamp(viewOffset, 0, analysis::kFrameLength - kPlotColumns * z), z};
+}
 
+} // namespace
+
+int ShownBinsEnd(int viewOffset, int binsPerColumn) {
+  const ShownBins shown = BinsOfView(viewOffset, binsPerColumn);
+  return shown.first + kPlotColumns * shown.z;
+}
+
+ColumnHeights SpectrumHeights(const analysis::BinValues &binLevels, int viewOffset,
+                              int binsPerColumn) {
+  const auto [first, z] = BinsOfView(viewOffset, binsPerColumn);
   std::array<double, kPlotColumns * kMaxBinsPerColumn> levels;
   ColumnLevels(binLevels, first, kPlotColumns, z, levels.data());
   ColumnHeights heights;

@@ -37,6 +37,9 @@ void DrawSpectrumColumn(Canvas &canvas, const Palette &palette, int x, int h);
 void ColumnLevels(const analysis::BinValues &binLevels, int first, int columns, int binsPerColumn,
                   double *levels);
 
+// One past the last bin that SpectrumHeights reads for this view.
+int ShownBinsEnd(int viewOffset, int binsPerColumn);
+
 // The bar heights of the 256 plot columns for the bins viewOffset ... viewOffset + 256 *
 // binsPerColumn - 1 of a frame's levels: each column's ColumnHeight of the strongest of its
 // binsPerColumn bins. binsPerColumn is 1, 2, 4 or 8 (other values are brought to the nearest of

@@ -70,7 +70,7 @@ public:
   double &Gain() { return f.Run->gain; }
   analysis::TimeFrame &TimeData() { return f.Run->result.samples; }
   analysis::SpectrumFrame &SpectrumData() { return f.Run->result.spectrum; }
-  void MeasureBins() { f.Run->MeasureBins(); }
+  void SpectrumChanged() { f.Run->SpectrumChanged(); }
 
   // Wave input.
   const sources::WaveFormat &WaveFormat() { return f.WaveFormat; }

@@ -136,7 +136,7 @@ TEST_F(SaveCommandTest, QuickSaveWritesTheStartUpFrame) {
 
 TEST_F(SaveCommandTest, ZeroPowerBins) {
   probe.SpectrumData().fill(0.0f);
-  probe.MeasureBins();
+  probe.SpectrumChanged();
   probe.SaveData(Path("zero"));
   EXPECT_EQ(Lines(ReadFile(Path("zero.spc")))[7], "75.366211\t-999.000000");
   probe.CheckBox1()->setChecked(false);

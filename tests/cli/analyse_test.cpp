@@ -13,9 +13,13 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "analysis/level.h"
+#include "cli/analyse.h"
+#include "cli/options.h"
 #include "cli_test_support.h"
 #include "form_probe.h"
 
@@ -127,6 +131,37 @@ TEST_F(AnalyseTest, AToneFilePeaksAtItsBinInEverySampleFormat) {
       sixteenBitPeaks = result.out;
     }
     EXPECT_EQ(result.out, sixteenBitPeaks);
+  }
+}
+
+// Every reader of a frame takes its levels from the frame's result: a run in this process
+// measures each bin it reads once per frame, the upper half only when the .spc text or the rows
+// of every bin need it.
+TEST_F(AnalyseTest, EachFrameMeasuresItsBinsOnce) {
+  const std::string out = Path("N").toStdString(), png = Path("s.png").toStdString(),
+                    table = Path("t.csv").toStdString();
+  const struct {
+    std::vector<const char *> args;
+    std::uint64_t binsPerFrame;
+  } cases[] = {
+      {{"--out", out.c_str(), "--png", "--peak", "--table", "csv", "--table-out", table.c_str(),
+        "--spectrogram", png.c_str()},
+       4096},
+      {{"--linear", "--table", "json", "--bins", "--spectrogram", png.c_str(), "--zoom", "8"},
+       4096},
+      {{"--peak", "--table", "csv", "--table-out", table.c_str(), "--spectrogram", png.c_str(),
+        "--axes", "--view", "1900"},
+       2048},
+  };
+  for (const auto &c : cases) {
+    std::vector<const char *> args = {"--pattern", "7", "--frames", "3", "--quiet"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const cli::ParsedCommandLine command = cli::ParseCommandLine(args);
+    ASSERT_EQ(command.error, "");
+    std::ostringstream text, errors;
+    const std::uint64_t before = analysis::BinsMeasured();
+    EXPECT_EQ(cli::Analyse(command.options, text, errors), cli::kExitSuccess) << errors.str();
+    EXPECT_EQ(analysis::BinsMeasured() - before, 3 * c.binsPerFrame) << c.args[0];
   }
 }
 

@@ -25,7 +25,7 @@ namespace {
 analysis::FrameResult Measured(const analysis::SpectrumFrame &spectrum, bool decibel) {
   analysis::FrameResult result{};
   result.spectrum = spectrum;
-  analysis::MeasureBins(result, decibel);
+  analysis::MeasureBins(result, decibel, analysis::kFrameLength);
   return result;
 }
 

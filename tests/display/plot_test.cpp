@@ -26,7 +26,8 @@ protected:
   // The levels of the spectrum in the scale `decibel`, as a frame pass measures them.
   const analysis::BinValues &Levels(bool decibel) {
     result_.spectrum = spectrum_;
-    analysis::MeasureBins(result_, decibel);
+    result_.measured = 0;
+    analysis::MeasureBins(result_, decibel, analysis::kFrameLength);
     return result_.levels;
   }
 

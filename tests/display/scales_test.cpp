@@ -83,7 +83,7 @@ TEST_F(ScalesTest, LegendInsideIsGreyAfterAScaleSwitchAndBlackAtTheNextRun) {
   DrawPlotFrame(canvas_, palette_);
   DrawLevelScale(canvas_, palette_, true);
   DrawFrequencyAxis(canvas_, palette_, 1, 0, k44100FrameTime);
-  analysis::MeasureBins(silence, true);
+  analysis::MeasureBins(silence, true, analysis::kFrameLength);
   DrawSpectrum(canvas_, palette_, silence.levels, 0, 1);
   EXPECT_TRUE(AllPixels(canvas_, {315, 5, 318, 137}, kBlack));
 
@@ -91,7 +91,7 @@ TEST_F(ScalesTest, LegendInsideIsGreyAfterAScaleSwitchAndBlackAtTheNextRun) {
   DrawLevelScale(canvas_, palette_, false);
   EXPECT_TRUE(AllPixels(canvas_, {315, 5, 318, 137}, kPlotGrey));
   ExpectLevelLabels(false);
-  analysis::MeasureBins(silence, false);
+  analysis::MeasureBins(silence, false, analysis::kFrameLength);
   DrawSpectrum(canvas_, palette_, silence.levels, 0, 1);
 
   // The next run starts with the plot frame, which leaves the brush black.
