@@ -77,6 +77,12 @@ arm64_root() {
       dpkg-deb --fsys-tarfile "$deb" | tar -t | sed "s|^\./|$root/|; s|/$||" >"$db/info/$name.list"
       { dpkg-deb -f "$deb"; echo "Status: install ok installed"; echo; } >>"$db/status.new"
     done
+    # A library's absolute link (libz.so -> /lib/aarch64-linux-gnu/libz.so.1.2.13) would name a
+    # file of the build machine, and the linker would take the static library instead: it is
+    # pointed at the same path inside the folder.
+    find "$root" -type l -name 'lib*.so' -lname '/*' -print0 | while IFS= read -r -d '' link; do
+      ln -sfn "$root$(readlink "$link")" "$link"
+    done
     echo arm64 >"$db/arch"
     echo 1 >"$db/info/format"
     rm -rf "$root.apt/cache"
