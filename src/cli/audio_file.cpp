@@ -321,19 +321,18 @@ void AudioFile::CheckContainer() {
 std::optional<std::string> AudioFile::Fault() {
   const std::string cut = "cut short after " + Samples(position_);
   const std::string damaged = "damaged after " + Samples(position_) + ": ";
-  const int major = info_.format & SF_FORMAT_TYPEMASK;
   if (pages_ && pages_->damaged) {
     return damaged + "a page of the Ogg stream fails its check or is missing";
   }
   if (decodeError_) {
-    // The FLAC decoder loses its sync where the bytes end inside a frame as it does at damage:
-    // a stream that does not end with a whole frame was cut short.
-    if (major == SF_FORMAT_FLAC && !FlacEndsWithWholeFrame(DescriptorBytes(fd_), size_)) {
-      return cut;
-    }
-    return damaged + *decodeError_;
+    return CutInsideFlacFrame() ? cut : damaged + *decodeError_;
   }
   return Shortfall();
+}
+
+bool AudioFile::CutInsideFlacFrame() const {
+  return (info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC &&
+         !FlacEndsWithWholeFrame(DescriptorBytes(fd_), size_);
 }
 
 std::optional<std::string> AudioFile::Shortfall() {
@@ -397,12 +396,18 @@ std::int64_t AudioFile::Read(std::int16_t *samples, std::int64_t count) {
         floatingPoint_
             ? ReadChunk(sf_readf_double, doubles_, wanted, into, ToSixteenBits)
             : ReadChunk(sf_readf_short, shorts_, wanted, into, [](short s) { return s; });
-    done += got;
-    position_ += got;
     // Every call into the library clears the error of the last read: it is asked at once.
     if (sf_error(file_.get()) != SF_ERR_NO_ERROR) {
       decodeError_ = LibraryReason(sf_strerror(file_.get()));
+      // A decoder stands in for a damaged block (the FLAC decoder with silence), and the read
+      // that met the damage may already give it: unless the stream was merely cut short, none
+      // of that read's samples is kept.
+      if (!CutInsideFlacFrame()) {
+        break;
+      }
     }
+    done += got;
+    position_ += got;
     if (got < wanted) {
       break;
     }

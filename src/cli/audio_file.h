@@ -78,6 +78,9 @@ private:
   void CheckContainer();
   // The fault of a read that came up short with no decoder error.
   std::optional<std::string> Shortfall();
+  // After a decoder error: true when the stream was merely cut short, a FLAC stream that does
+  // not end with a whole frame (its decoder loses its sync there as it does at damage).
+  bool CutInsideFlacFrame() const;
   // Reads up to `count` samples of the first channel into `samples`, or passes over them
   // when `samples` is null; returns how many there were.
   std::int64_t Read(std::int16_t *samples, std::int64_t count);
