@@ -13,7 +13,7 @@
 
 #include "cli/column_shares.h"
 #include "cli/column_store.h"
-#include "cli/spectrogram_axes.h"
+#include "cli/sonogram_axes.h"
 #include "core/bands.h"
 #include "core/measurement.h"
 #include "core/statistics.h"

@@ -1,4 +1,4 @@
-#include "cli/spectrogram_axes.h"
+#include "cli/sonogram_axes.h"
 
 #include <algorithm>
 
