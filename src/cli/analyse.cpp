@@ -341,16 +341,12 @@ void Run::WriteLines(std::size_t index, core::Measurement &run, const FramePlace
   if (!options_.table || options_.bands) {
     return;
   }
-  std::string rows;
   if (options_.bins) {
-    for (int bin = 0; bin < analysis::kFrameLength; ++bin) {
-      rows += TableRow(*options_.table, place, bin, spectrumLine(bin), nullptr);
-    }
+    table_->Write(index, BinRows(*options_.table, place, result, run.sampleRate));
   } else {
     const std::string note = NoteName(run, peak);
-    rows = TableRow(*options_.table, place, peak, spectrumLine(peak), &note);
+    table_->Write(index, TableRow(*options_.table, place, peak, spectrumLine(peak), &note));
   }
-  table_->Write(index, rows);
 }
 
 // The digest line of an input: its name, its frame count and the SHA-256 of its .spc text.
@@ -483,8 +479,10 @@ bool Run::RunJob(std::size_t index, std::string &error) {
       if (!job.outBase.empty() && !WriteFiles(job, run, spectrumText, frame + 1, error)) {
         return false;
       }
-      digest.addData(
-          QByteArrayView(spectrumText.data(), static_cast<qsizetype>(spectrumText.size())));
+      if (options_.digest) {
+        digest.addData(
+            QByteArrayView(spectrumText.data(), static_cast<qsizetype>(spectrumText.size())));
+      }
       const std::int64_t start = source.First() + frame * source.Hop();
       WriteLines(index, run, {job.name, frame + 1, start, rate > 0 ? start / rate : 0});
     }

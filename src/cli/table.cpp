@@ -1,7 +1,15 @@
 #include "cli/table.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <optional>
 
+#include "core/data_export.h"
 #include "display/number_format.h"
 
 namespace cli {
@@ -74,6 +82,22 @@ std::string JsonText(std::string_view text) {
   return quoted + '"';
 }
 
+// The fields of a frame's place that its rows start with.
+std::vector<TableField> PlaceFields(const FramePlace &place) {
+  return {{"input", std::string(place.input), true},
+          {"frame", std::to_string(place.frame)},
+          {"start", std::to_string(place.start)},
+          {"time", display::FormatFixed(place.time, kDecimals)}};
+}
+
+// The text between a row's place and its level, for every bin at one rate, in one format.
+struct BinMiddles {
+  std::optional<std::uint64_t> sampleRate;
+  bool json = false;
+  std::string text;
+  std::array<std::size_t, analysis::kFrameLength + 1> starts{};
+};
+
 } // namespace
 
 std::string EscapedName(std::string_view name) {
@@ -133,17 +157,63 @@ std::string TableLine(TableFormat format, const std::vector<TableField> &fields)
 std::string TableRow(TableFormat format, const FramePlace &place, int bin,
                      std::string_view spectrumLine, const std::string *note) {
   const std::size_t tab = spectrumLine.find('\t');
-  std::vector<TableField> fields = {{"input", std::string(place.input), true},
-                                    {"frame", std::to_string(place.frame)},
-                                    {"start", std::to_string(place.start)},
-                                    {"time", display::FormatFixed(place.time, kDecimals)},
-                                    {"bin", std::to_string(bin)},
-                                    {"frequency", std::string(spectrumLine.substr(0, tab))},
-                                    {"level", std::string(spectrumLine.substr(tab + 1))}};
+  std::vector<TableField> fields = PlaceFields(place);
+  fields.insert(fields.end(), {{"bin", std::to_string(bin)},
+                               {"frequency", std::string(spectrumLine.substr(0, tab))},
+                               {"level", std::string(spectrumLine.substr(tab + 1))}});
   if (note != nullptr) {
     fields.push_back({"note", *note, true});
   }
   return TableLine(format, fields);
+}
+
+std::string_view BinRows(TableFormat format, const FramePlace &place,
+                         const analysis::FrameResult &result, double sampleRate) {
+  const bool json = format == TableFormat::Json;
+  // The fields that every row of the frame starts with, as TableLine writes them, without the
+  // row's end.
+  std::string head = TableLine(format, PlaceFields(place));
+  head.erase(head.find_last_not_of("}\n") + 1);
+  // What follows them up to the level, for every bin at the rate: the bin and its frequency as
+  // TableRow adds them, formed once per rate and format.
+  thread_local BinMiddles middles;
+  if (middles.sampleRate != std::bit_cast<std::uint64_t>(sampleRate) || middles.json != json) {
+    middles.sampleRate = std::bit_cast<std::uint64_t>(sampleRate);
+    middles.json = json;
+    middles.text.clear();
+    for (int bin = 0; bin < analysis::kFrameLength; ++bin) {
+      middles.starts[bin] = middles.text.size();
+      middles.text += json ? ",\"bin\":" : ",";
+      middles.text += std::to_string(bin);
+      middles.text += json ? ",\"frequency\":" : ",";
+      middles.text += core::FrequencyText(bin, sampleRate);
+      middles.text += json ? ",\"level\":" : ",";
+    }
+    middles.starts[analysis::kFrameLength] = middles.text.size();
+  }
+  // The rows go straight into a buffer of the thread's that keeps its room from frame to frame:
+  // at most the head, the middles, a value of the .spc file (its 309 integer digits, a sign, a
+  // point and six decimals) and the line end each.
+  thread_local std::unique_ptr<char[]> buffer;
+  thread_local std::size_t room = 0;
+  const std::size_t most = middles.text.size() + analysis::kFrameLength * (head.size() + 320 + 2);
+  if (room < most) {
+    buffer.reset(new char[most]);
+    room = most;
+  }
+  char *at = buffer.get();
+  char *const last = at + room;
+  for (int bin = 0; bin < analysis::kFrameLength; ++bin) {
+    at = std::copy(head.begin(), head.end(), at);
+    at = std::copy(middles.text.data() + middles.starts[bin],
+                   middles.text.data() + middles.starts[bin + 1], at);
+    at = core::WriteSpectrumValue(at, last, result, bin);
+    if (json) {
+      *at++ = '}';
+    }
+    *at++ = '\n';
+  }
+  return {buffer.get(), static_cast<std::size_t>(at - buffer.get())};
 }
 
 } // namespace cli

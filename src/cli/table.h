@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/frame_result.h"
 #include "cli/options.h"
 
 namespace cli {
@@ -44,5 +45,11 @@ std::string TableLine(TableFormat format, const std::vector<TableField> &fields)
 // readout's note text of the frequency, without its leading space, for the peak row only.
 std::string TableRow(TableFormat format, const FramePlace &place, int bin,
                      std::string_view spectrumLine, const std::string *note);
+
+// The rows of every bin 0 ... 4095 of a frame, each as TableRow writes it from the bin's line
+// of the .spc file at `sampleRate`. The text lies in a buffer of the calling thread, valid until
+// its next call.
+std::string_view BinRows(TableFormat format, const FramePlace &place,
+                         const analysis::FrameResult &result, double sampleRate);
 
 } // namespace cli

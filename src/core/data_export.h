@@ -19,6 +19,17 @@ std::string FormatRawData(const analysis::TimeFrame &timeData);
 // the frequency and the value that FormatSpectrumData writes for it.
 std::string SpectrumLine(const analysis::FrameResult &result, int bin, double sampleRate);
 
+// The frequency of bin `bin` (0 ... 4095) as the spectrum file writes it: "%f" of
+// bin × sampleRate / 4096. A thread forms the 4096 texts of a rate once and keeps them while it
+// asks for that rate.
+std::string_view FrequencyText(int bin, double sampleRate);
+
+// Appends the value that the spectrum file writes for bin `bin` of `result` ("%f").
+void AppendSpectrumValue(std::string &text, const analysis::FrameResult &result, int bin);
+// Writes that value from `first` on, with room up to `last` (327 characters always suffice);
+// returns its end.
+char *WriteSpectrumValue(char *first, char *last, const analysis::FrameResult &result, int bin);
+
 // 4096 lines "%f\t%f", one per bin j of the whole transform: the frequency j × sampleRate /
 // 4096, then from the bin's level in the result's scale: in dB the power, 10 × log10(re² + im²)
 // or -999 for zero power, otherwise the amplitude sqrt(re² + im²) as recovered from the linear

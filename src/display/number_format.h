@@ -10,4 +10,7 @@ namespace display {
 // FormatFixed(1102.5, 0) is "1102", FormatFixed(0.0928798, 3) is "0.093".
 std::string FormatFixed(double value, int decimals);
 
+// Appends FormatFixed(value, decimals) to `text`.
+void AppendFixed(std::string &text, double value, int decimals);
+
 } // namespace display

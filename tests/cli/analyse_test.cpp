@@ -165,6 +165,46 @@ TEST_F(AnalyseTest, EachFrameMeasuresItsBinsOnce) {
   }
 }
 
+// The rows of every bin repeat the frame's place and the bin's .spc line, in both formats.
+TEST_F(AnalyseTest, BinRowsRepeatTheSpectrumFile) {
+  const std::string out = Path("N").toStdString();
+  for (const char *format : {"csv", "json"}) {
+    std::vector<const char *> args = {"--pattern", "6",      "--frames", "2",
+                                      "--rate",    "8000.5", "--table",  format,
+                                      "--bins",    "--out",  out.c_str()};
+    const cli::ParsedCommandLine command = cli::ParseCommandLine(args);
+    ASSERT_EQ(command.error, "");
+    std::ostringstream text, errors;
+    ASSERT_EQ(cli::Analyse(command.options, text, errors), cli::kExitSuccess) << errors.str();
+    std::istringstream rows(text.str());
+    std::string row;
+    if (format == std::string_view("csv")) {
+      std::getline(rows, row);
+    }
+    for (int frame = 1; frame <= 2; ++frame) {
+      const std::string spectrum = ReadAll(Path("N%1.spc").arg(frame)).toStdString();
+      std::istringstream lines(spectrum);
+      const std::string time = frame == 1 ? "0.000000" : "0.511968";
+      for (int bin = 0; bin < analysis::kFrameLength && std::getline(rows, row); ++bin) {
+        std::string line;
+        std::getline(lines, line);
+        const std::size_t tab = line.find('\t');
+        const std::string frequency = line.substr(0, tab);
+        const std::string level = line.substr(tab + 1, line.size() - tab - 2);
+        const std::string place = std::to_string(frame) + "," + std::to_string((frame - 1) * 4096);
+        ASSERT_EQ(row, format == std::string_view("csv")
+                           ? "pattern6," + place + "," + time + "," + std::to_string(bin) + "," +
+                                 frequency + "," + level
+                           : "{\"input\":\"pattern6\",\"frame\":" + std::to_string(frame) +
+                                 ",\"start\":" + std::to_string((frame - 1) * 4096) +
+                                 ",\"time\":" + time + ",\"bin\":" + std::to_string(bin) +
+                                 ",\"frequency\":" + frequency + ",\"level\":" + level + "}");
+      }
+    }
+    EXPECT_FALSE(std::getline(rows, row)) << "rows after the last bin";
+  }
+}
+
 TEST_F(AnalyseTest, BadInputIsRefusedWithItsReason) {
   QFile notAudio(Path("notes.wav"));
   ASSERT_TRUE(notAudio.open(QIODevice::WriteOnly));

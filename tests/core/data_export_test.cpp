@@ -9,10 +9,14 @@
 #include <sys/mount.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 
+#include "analysis/extended.h"
+#include "analysis/level.h"
 #include "core/data_export.h"
 #include "export_text.h"
 
@@ -79,6 +83,35 @@ TEST(DataExportFormat, SpectrumColumns) {
   const auto fractional = Lines(core::FormatSpectrumData(Measured(spectrum, true), 44100.5));
   EXPECT_EQ(fractional[1], "10.766724\t0.000000");
   EXPECT_EQ(fractional[4095], "44089.733276\t-999.000000");
+}
+
+// The spectrum text as printf writes it, for spectra of every magnitude at rates that follow
+// each other and come back, as the frequency texts of a rate are kept and formed again.
+TEST(DataExportFormat, SpectrumTextIsWhatPrintfWrites) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> mantissa(-1, 1);
+  std::uniform_int_distribution<int> exponent(-60, 60);
+  analysis::SpectrumFrame spectrum{};
+  for (float &value : spectrum) {
+    value = std::ldexp(mantissa(random), exponent(random));
+  }
+  for (const double rate : {44100.0, 8000.5, 44100.0, 1e-3, 192000.0, 123456.789}) {
+    for (const bool decibel : {true, false}) {
+      const analysis::FrameResult result = Measured(spectrum, decibel);
+      std::string expected;
+      for (int j = 0; j < analysis::kFrameLength; ++j) {
+        using analysis::Extended;
+        const double frequency =
+            (Extended(j) * Extended(1.0 / analysis::kFrameLength) * Extended(rate)).ToDouble();
+        const double level = result.levels[j];
+        char line[160];
+        std::snprintf(line, sizeof line, "%f\t%f\r\n", frequency,
+                      decibel ? -level : analysis::LevelToAmplitude(level));
+        expected += line;
+      }
+      EXPECT_EQ(core::FormatSpectrumData(result, rate), expected) << rate << ' ' << decibel;
+    }
+  }
 }
 
 TEST(DataExportFormat, NumbersKeepTheDecimalPointInAnyLocale) {
