@@ -130,6 +130,13 @@ std::int16_t ToSixteenBits(double sample) {
   return static_cast<std::int16_t>(std::lrint(std::clamp(sample * 32767.0, -32768.0, 32767.0)));
 }
 
+// Opens a copy of `fd` for libsndfile, which owns and closes it: the library closes the
+// descriptor it is given when an open fails, whatever it is told, and a second close of ours
+// could then take a descriptor that another thread has just opened.
+SNDFILE *OpenDescriptor(int fd, SF_INFO &info) {
+  return sf_open_fd(::fcntl(fd, F_DUPFD_CLOEXEC, 0), SFM_READ, &info, SF_TRUE);
+}
+
 } // namespace
 
 // The bytes of a CAF file whose data chunk's length is read as the length that the file holds.
@@ -192,7 +199,7 @@ AudioFile::AudioFile(const std::string &path) {
       data_ = FindDataChunk([&head](std::uint64_t offset, std::size_t count) {
         return offset < head.size() ? head.substr(offset, count) : std::string();
       });
-      Open([this] { return sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE); });
+      Open([this] { return OpenDescriptor(fd_, info_); });
       return;
     }
     OpenCopy([fd](char *into, std::size_t size) -> std::int64_t {
@@ -277,7 +284,7 @@ void AudioFile::OpenSeekable() {
                                Patched::Tell};
     Open([this] { return sf_open_virtual(&io, SFM_READ, &info_, patched_.get()); });
   } else {
-    Open([this] { return sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE); });
+    Open([this] { return OpenDescriptor(fd_, info_); });
   }
   // A length that libsndfile cannot tell before the end (a cut Ogg stream) is none.
   if (IsOpen() && info_.frames < SF_COUNT_MAX) {
